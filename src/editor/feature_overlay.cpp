@@ -1,0 +1,53 @@
+// The overlay: status line, the 54-row feature list with the cursor marker, the values
+// applied to the ped in every frame, and the arrow keys that move the cursor and step values.
+
+#include "data/face_features.h"
+#include "editor/editor.h"
+#include "editor/format_string.h"
+#include "host/keyboard.h"
+
+static constexpr float statusScale = 0.5f;
+static constexpr float statusX = 0.02f;
+static constexpr float statusY = 0.02f;
+static constexpr float listScale = 0.27f;
+static constexpr float listX = 0.03f;
+static constexpr float listY = 0.06f;
+static constexpr float markerX = 0.02f;
+static constexpr float rowPitch = 0.01665f; // line pitch of the list text at its scale
+static constexpr float valueStep = 0.1f;
+
+void DrawFeatureOverlay(std::string &featureListText) {
+    SetTextScale(statusScale, statusScale);
+    DrawScreenText(statusLine.c_str(), statusX, statusY);
+
+    featureListText.clear();
+    for (int i = 0; i < faceFeatureCount; ++i) {
+        featureListText += FormatString("%s = %.2f\n", faceFeatureNames[i].c_str(),
+                                        static_cast<double>(featureValues[i]));
+        SetPedFaceFeature(selectedPed, faceFeatureIds[i], featureValues[i]);
+    }
+    SetTextScale(listScale, listScale);
+    DrawScreenText(featureListText.c_str(), listX, listY);
+
+    SetTextScale(listScale, listScale);
+    const float markerY = static_cast<float>(cursorIndex) * rowPitch + listY;
+    DrawScreenText("->", markerX, markerY);
+}
+
+// Each test is one consuming release check; later actions see the cursor moved by earlier ones.
+void HandleFeatureKeys() {
+    if (KeyJustReleased(VK_KEY_DOWN)) {
+        cursorIndex = cursorIndex + 1;
+        if (cursorIndex >= faceFeatureCount)
+            cursorIndex = 0;
+    }
+    if (KeyJustReleased(VK_KEY_UP)) {
+        cursorIndex = cursorIndex - 1;
+        if (cursorIndex < 0)
+            cursorIndex = faceFeatureCount - 1;
+    }
+    if (KeyJustReleased(VK_KEY_RIGHT))
+        featureValues[cursorIndex] = featureValues[cursorIndex] + valueStep;
+    if (KeyJustReleased(VK_KEY_LEFT))
+        featureValues[cursorIndex] = featureValues[cursorIndex] - valueStep;
+}

@@ -1,0 +1,148 @@
+// ucontext fibers with sanitizer annotations. Every switch is announced to the address
+// sanitizer (start/finish_switch_fiber) and to the thread sanitizer (switch_to_fiber), so
+// both follow the stacks correctly.
+
+#include <ucontext.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <stdexcept>
+#include <vector>
+
+#include "standin/fiber.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define PFE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PFE_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define PFE_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define PFE_TSAN 1
+#endif
+#endif
+
+#ifdef PFE_ASAN
+#include <sanitizer/asan_interface.h>
+#include <sanitizer/common_interface_defs.h>
+#endif
+#ifdef PFE_TSAN
+#include <sanitizer/tsan_interface.h>
+#endif
+
+struct Fiber::Impl {
+    std::function<void()> body;
+    std::vector<char> stack;
+    ucontext_t context{};
+    ucontext_t caller{};
+    bool started = false;
+    bool finished = false;
+    // Runner stack as the address sanitizer saw it, to switch back to it.
+    const void *callerStackBottom = nullptr;
+    std::size_t callerStackSize = 0;
+    void *tsanFiber = nullptr;
+    void *tsanCaller = nullptr;
+};
+
+static thread_local Fiber *currentFiber = nullptr;
+
+static void StartSwitch(void **fakeStack, const void *bottom, std::size_t size) {
+#ifdef PFE_ASAN
+    __sanitizer_start_switch_fiber(fakeStack, bottom, size);
+#else
+    (void)fakeStack;
+    (void)bottom;
+    (void)size;
+#endif
+}
+
+static void FinishSwitch(void *fakeStack, const void **bottom, std::size_t *size) {
+#ifdef PFE_ASAN
+    __sanitizer_finish_switch_fiber(fakeStack, bottom, size);
+#else
+    (void)fakeStack;
+    (void)bottom;
+    (void)size;
+#endif
+}
+
+static void FiberEntry(unsigned int high, unsigned int low) {
+    const uintptr_t address = (static_cast<uintptr_t>(high) << 32) | static_cast<uintptr_t>(low);
+    Fiber::Impl *impl = reinterpret_cast<Fiber::Impl *>(address);
+    FinishSwitch(nullptr, &impl->callerStackBottom, &impl->callerStackSize);
+    impl->body();
+    impl->finished = true;
+    // A null fake-stack save tells the address sanitizer this stack is done for.
+    StartSwitch(nullptr, impl->callerStackBottom, impl->callerStackSize);
+#ifdef PFE_TSAN
+    __tsan_switch_to_fiber(impl->tsanCaller, 0);
+#endif
+    setcontext(&impl->caller);
+}
+
+Fiber::Fiber(std::function<void()> body, std::size_t stackSize) : impl(std::make_unique<Impl>()) {
+    impl->body = std::move(body);
+    impl->stack.resize(stackSize);
+    if (getcontext(&impl->context) != 0)
+        throw std::runtime_error("getcontext failed");
+    impl->context.uc_stack.ss_sp = impl->stack.data();
+    impl->context.uc_stack.ss_size = impl->stack.size();
+    impl->context.uc_link = nullptr;
+    const uintptr_t address = reinterpret_cast<uintptr_t>(impl.get());
+    makecontext(&impl->context, reinterpret_cast<void (*)()>(FiberEntry), 2,
+                static_cast<unsigned int>(address >> 32),
+                static_cast<unsigned int>(address & 0xFFFFFFFFu));
+#ifdef PFE_TSAN
+    impl->tsanFiber = __tsan_create_fiber(0);
+#endif
+}
+
+Fiber::~Fiber() {
+#ifdef PFE_TSAN
+    if (impl->tsanFiber != nullptr)
+        __tsan_destroy_fiber(impl->tsanFiber);
+#endif
+#ifdef PFE_ASAN
+    // The abandoned stack may still carry poisoned frames; clear them before it is reused.
+    __asan_unpoison_memory_region(impl->stack.data(), impl->stack.size());
+#endif
+}
+
+void Fiber::Resume() {
+    if (impl->finished)
+        return;
+    Fiber *previous = currentFiber;
+    currentFiber = this;
+    impl->started = true;
+    void *fakeStack = nullptr;
+    StartSwitch(&fakeStack, impl->stack.data(), impl->stack.size());
+#ifdef PFE_TSAN
+    impl->tsanCaller = __tsan_get_current_fiber();
+    __tsan_switch_to_fiber(impl->tsanFiber, 0);
+#endif
+    swapcontext(&impl->caller, &impl->context);
+    FinishSwitch(fakeStack, nullptr, nullptr);
+    currentFiber = previous;
+}
+
+void Fiber::Yield() {
+    Fiber *self = currentFiber;
+    if (self == nullptr)
+        throw std::logic_error("Fiber::Yield called outside a fiber");
+    Impl *impl = self->impl.get();
+    void *fakeStack = nullptr;
+    StartSwitch(&fakeStack, impl->callerStackBottom, impl->callerStackSize);
+#ifdef PFE_TSAN
+    __tsan_switch_to_fiber(impl->tsanCaller, 0);
+#endif
+    swapcontext(&impl->context, &impl->caller);
+    FinishSwitch(fakeStack, &impl->callerStackBottom, &impl->callerStackSize);
+}
+
+Fiber *Fiber::Current() { return currentFiber; }
+
+bool Fiber::Finished() const { return impl->finished; }

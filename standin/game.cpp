@@ -1,0 +1,264 @@
+#include "standin/game.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "standin/fiber.h"
+#include "standin/module_loader.h"
+
+static Game *currentGame = nullptr;
+
+static std::string Hex(uint64_t value) {
+    std::ostringstream out;
+    out << "0x" << std::uppercase << std::hex << value;
+    return out.str();
+}
+
+Game::Game() {
+    if (currentGame != nullptr)
+        throw std::logic_error("only one stand-in game may exist at a time");
+    currentGame = this;
+}
+
+Game::~Game() {
+    try {
+        if (module)
+            UnloadModule();
+    } catch (const std::exception &) {
+        // The run is over either way; the stop was reported where it happened.
+    }
+    scripts.clear();
+    currentGame = nullptr;
+}
+
+Game *Game::Current() { return currentGame; }
+
+// ---- the module ----------------------------------------------------------------------------
+
+void Game::LoadModule(const std::string &path) {
+    if (module)
+        throw std::logic_error("a module is loaded already");
+    module = std::make_unique<LoadedModule>(path);
+    module->Attach();
+}
+
+void Game::UnloadModule() {
+    if (!module)
+        return;
+    std::unique_ptr<LoadedModule> leaving = std::move(module);
+    leaving->Detach();
+    scripts.clear();
+}
+
+bool Game::ModuleLoaded() const { return module != nullptr; }
+
+// ---- frames --------------------------------------------------------------------------------
+
+void Game::RunFrame() {
+    ++frameNumber;
+    texts.clear();
+    calls.clear();
+    for (Script &script : scripts) {
+        if (!stopReason.empty())
+            break;
+        if (static_cast<int32_t>(Now() - script.wakeTime) < 0)
+            continue;
+        if (!script.fiber) {
+            ScriptMainFunction main = script.main;
+            script.fiber = std::make_unique<Fiber>([main] { main(); });
+        }
+        script.fiber->Resume();
+    }
+    AdvanceClock(frameTimeMs);
+    RaiseStop();
+}
+
+void Game::RunFrames(int count) {
+    for (int i = 0; i < count; ++i)
+        RunFrame();
+}
+
+void Game::AdvanceClock(uint32_t milliseconds) {
+    clock.store(Now() + milliseconds, std::memory_order_relaxed);
+}
+
+bool Game::ScriptRunning() const {
+    for (const Script &script : scripts)
+        if (!script.fiber || !script.fiber->Finished())
+            return true;
+    return false;
+}
+
+void Game::RaiseStop() {
+    if (stopReason.empty())
+        return;
+    std::string reason = stopReason;
+    // Leave the stopped script behind for good; the run cannot go on.
+    scripts.clear();
+    throw RunStopped(reason);
+}
+
+void Game::Stop(const std::string &reason) {
+    if (stopReason.empty())
+        stopReason = reason;
+    if (Fiber::Current() != nullptr) {
+        // Never resumed again: RunFrame sees the reason as soon as the fiber yields.
+        Fiber::Yield();
+        std::abort();
+    }
+    std::string message = stopReason;
+    stopReason.clear();
+    throw RunStopped(message);
+}
+
+// ---- keyboard ------------------------------------------------------------------------------
+
+void Game::KeyDown(uint32_t virtualKey) { KeyboardMessage(virtualKey, 1, 0, false, false, false, false); }
+
+void Game::KeyUp(uint32_t virtualKey) { KeyboardMessage(virtualKey, 1, 0, false, false, true, true); }
+
+void Game::KeyboardMessage(uint32_t key, uint16_t repeats, uint8_t scanCode, bool isExtended,
+                           bool isWithAlt, bool wasDownBefore, bool isUpNow) {
+    KeyboardHandler handler = keyboardHandler.load();
+    if (handler != nullptr)
+        handler(key, repeats, scanCode, isExtended, isWithAlt, wasDownBefore, isUpNow);
+}
+
+bool Game::KeyboardHandlerRegistered() const { return keyboardHandler.load() != nullptr; }
+
+// ---- host functions ------------------------------------------------------------------------
+
+void Game::HostScriptRegister(void *owner, ScriptMainFunction scriptMain) {
+    if (scriptMain == nullptr)
+        Stop("scriptRegister was given no script function");
+    Script script;
+    script.module = owner;
+    script.main = scriptMain;
+    script.wakeTime = Now();
+    scripts.push_back(std::move(script));
+}
+
+// The real host stops a script that never returns by forgetting its fiber; so do we.
+void Game::HostScriptUnregister(void *owner) {
+    if (Fiber::Current() != nullptr)
+        Stop("scriptUnregister was called from a script fiber");
+    for (auto it = scripts.begin(); it != scripts.end();) {
+        if (it->module == owner)
+            it = scripts.erase(it);
+        else
+            ++it;
+    }
+}
+
+void Game::HostScriptWait(uint32_t milliseconds) {
+    Fiber *fiber = Fiber::Current();
+    if (fiber == nullptr)
+        Stop("scriptWait was called outside the script fiber");
+    for (Script &script : scripts)
+        if (script.fiber.get() == fiber)
+            script.wakeTime = Now() + milliseconds;
+    Fiber::Yield();
+}
+
+void Game::HostKeyboardHandlerRegister(KeyboardHandler handler) { keyboardHandler.store(handler); }
+
+void Game::HostKeyboardHandlerUnregister(KeyboardHandler handler) {
+    KeyboardHandler expected = handler;
+    keyboardHandler.compare_exchange_strong(expected, nullptr);
+}
+
+void Game::HostNativeInit(uint64_t hash) {
+    if (callOpen)
+        Stop("nativeInit(" + Hex(hash) + ") while the call to " + Hex(pending.hash) +
+             " was not made yet");
+    pending = NativeCallRecord();
+    pending.frame = frameNumber;
+    pending.hash = hash;
+    callOpen = true;
+}
+
+void Game::HostNativePush64(uint64_t value) {
+    if (!callOpen)
+        Stop("nativePush64 without nativeInit");
+    if (pending.argumentCount >= maxNativeArguments)
+        Stop("too many arguments for native " + Hex(pending.hash));
+    pending.arguments[static_cast<std::size_t>(pending.argumentCount++)] = value;
+}
+
+uint64_t *Game::HostNativeCall() {
+    if (!callOpen)
+        Stop("nativeCall without nativeInit");
+    callOpen = false;
+    const NativeInfo *native = FindNative(pending.hash);
+    if (native == nullptr)
+        Stop("the module called unknown native " + Hex(pending.hash));
+    if (native->argumentCount != pending.argumentCount)
+        Stop(std::string("native ") + native->name + " (" + Hex(pending.hash) + ") takes " +
+             std::to_string(native->argumentCount) + " arguments, the module pushed " +
+             std::to_string(pending.argumentCount));
+    results.fill(0);
+    native->handler(*this);
+    calls.push_back(pending);
+    if (callObserver)
+        callObserver(pending);
+    return results.data();
+}
+
+// ---- argument decoding ---------------------------------------------------------------------
+
+void Game::CheckArgument(int index) const {
+    if (index >= pending.argumentCount)
+        currentGame->Stop("native " + Hex(pending.hash) + " read a missing argument");
+}
+
+// 32-bit values travel zero-extended: anything in the upper half is an encoding fault.
+int32_t Game::ArgInt(int index) const { return static_cast<int32_t>(ArgUnsigned(index)); }
+
+uint32_t Game::ArgUnsigned(int index) const {
+    CheckArgument(index);
+    const uint64_t slot = pending.arguments[static_cast<std::size_t>(index)];
+    if ((slot >> 32) != 0)
+        currentGame->Stop("argument " + std::to_string(index + 1) + " of native " + Hex(pending.hash) +
+                          " is not a zero-extended 32-bit value: " + Hex(slot));
+    return static_cast<uint32_t>(slot);
+}
+
+float Game::ArgFloat(int index) const {
+    const uint32_t bits = ArgUnsigned(index);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+const char *Game::ArgString(int index) {
+    CheckArgument(index);
+    const uint64_t slot = pending.arguments[static_cast<std::size_t>(index)];
+    if (slot == 0)
+        currentGame->Stop("argument " + std::to_string(index + 1) + " of native " + Hex(pending.hash) +
+                          " is a null string");
+    const char *text = reinterpret_cast<const char *>(static_cast<uintptr_t>(slot));
+    pending.text = text;
+    return text;
+}
+
+int32_t *Game::ArgOut(int index) const {
+    CheckArgument(index);
+    const uint64_t slot = pending.arguments[static_cast<std::size_t>(index)];
+    if (slot == 0)
+        currentGame->Stop("out-argument " + std::to_string(index + 1) + " of native " +
+                          Hex(pending.hash) + " is null");
+    return reinterpret_cast<int32_t *>(static_cast<uintptr_t>(slot));
+}
+
+void Game::ResultInt(uint32_t value) { results[0] = value; }
+
+void Game::ResultFloat(float value, int slot) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    results[static_cast<std::size_t>(slot)] = bits;
+}
+
+void Game::RecordText(const std::string &text, float x, float y) {
+    texts.push_back(DrawnText{text, textScaleX, textScaleY, x, y});
+}

@@ -1,0 +1,146 @@
+// The stand-in for the game and its script-hook host: loads the module, runs it frame by
+// frame on a script fiber, delivers keys, answers its natives from the World, and records
+// every native call and every drawn text of the frame.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "standin/world.h"
+
+class Fiber;
+class LoadedModule;
+
+typedef void (*ScriptMainFunction)();
+typedef void (*KeyboardHandler)(uint32_t key, uint16_t repeats, uint8_t scanCode, int32_t isExtended,
+                                int32_t isWithAlt, int32_t wasDownBefore, int32_t isUpNow);
+
+struct DrawnText {
+    std::string text;
+    float scaleX = 0.0f;
+    float scaleY = 0.0f;
+    float x = 0.0f;
+    float y = 0.0f;
+};
+
+constexpr int maxNativeArguments = 16;
+
+struct NativeCallRecord {
+    uint64_t frame = 0;
+    uint64_t hash = 0;
+    int argumentCount = 0;
+    std::array<uint64_t, maxNativeArguments> arguments{};
+    std::string text; // the string argument, for natives that take one
+};
+
+// The run stopped on the module's account: an unknown native, a malformed call, a script
+// that waited outside its fiber. Carries the reason the runner reports.
+class RunStopped : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+class Game {
+  public:
+    Game();
+    ~Game();
+    Game(const Game &) = delete;
+    Game &operator=(const Game &) = delete;
+
+    // The game the host functions talk to; there is one at a time.
+    static Game *Current();
+
+    World world;
+
+    // ---- the module ----
+    void LoadModule(const std::string &path); // a fresh copy, attached with reason 1
+    void UnloadModule();                      // detached with reason 0, then closed
+    bool ModuleLoaded() const;
+
+    // ---- frames and clock ----
+    void RunFrame(); // throws RunStopped when the module broke the host's rules
+    void RunFrames(int count);
+    uint64_t FrameNumber() const { return frameNumber; }
+    uint32_t Now() const { return clock.load(std::memory_order_relaxed); }
+    void SetClock(uint32_t milliseconds) { clock.store(milliseconds, std::memory_order_relaxed); }
+    void AdvanceClock(uint32_t milliseconds);
+    uint32_t frameTimeMs = 16;
+
+    // ---- keyboard, as the host delivers it (any thread) ----
+    void KeyDown(uint32_t virtualKey);
+    void KeyUp(uint32_t virtualKey);
+    void KeyboardMessage(uint32_t key, uint16_t repeats, uint8_t scanCode, bool isExtended,
+                         bool isWithAlt, bool wasDownBefore, bool isUpNow);
+    bool KeyboardHandlerRegistered() const;
+
+    // ---- what the last frame did ----
+    const std::vector<DrawnText> &FrameTexts() const { return texts; }
+    const std::vector<NativeCallRecord> &FrameCalls() const { return calls; }
+    // Called for every native call as it is made (for --trace and whole-run logs).
+    std::function<void(const NativeCallRecord &)> callObserver;
+    bool ScriptRunning() const;
+
+    // ---- the host functions (called through the module's imports) ----
+    void HostScriptRegister(void *module, ScriptMainFunction scriptMain);
+    void HostScriptUnregister(void *module);
+    void HostScriptWait(uint32_t milliseconds);
+    void HostKeyboardHandlerRegister(KeyboardHandler handler);
+    void HostKeyboardHandlerUnregister(KeyboardHandler handler);
+    void HostNativeInit(uint64_t hash);
+    void HostNativePush64(uint64_t value);
+    uint64_t *HostNativeCall();
+
+    // ---- native call context, for the native handlers ----
+    const NativeCallRecord &CurrentCall() const { return pending; }
+    int32_t ArgInt(int index) const;
+    uint32_t ArgUnsigned(int index) const;
+    float ArgFloat(int index) const;
+    const char *ArgString(int index); // also kept in the call record
+    int32_t *ArgOut(int index) const;
+    void ResultInt(uint32_t value);
+    void ResultFloat(float value, int slot = 0);
+
+    // Stops the run: from the script fiber the script is abandoned at once.
+    [[noreturn]] void Stop(const std::string &reason);
+    void RecordText(const std::string &text, float x, float y);
+    float textScaleX = 0.0f;
+    float textScaleY = 0.0f;
+
+  private:
+    struct Script {
+        void *module = nullptr;
+        ScriptMainFunction main = nullptr;
+        std::unique_ptr<Fiber> fiber;
+        uint32_t wakeTime = 0;
+    };
+    void CheckArgument(int index) const;
+    void RaiseStop(); // from the runner: report a stop the fiber recorded
+
+    std::unique_ptr<LoadedModule> module;
+    std::vector<Script> scripts;
+    std::atomic<KeyboardHandler> keyboardHandler{nullptr};
+    std::atomic<uint32_t> clock{0};
+    uint64_t frameNumber = 0;
+    std::vector<DrawnText> texts;
+    std::vector<NativeCallRecord> calls;
+    NativeCallRecord pending;
+    bool callOpen = false;
+    std::array<uint64_t, 4> results{};
+    std::string stopReason;
+};
+
+// One entry per native the module may call.
+struct NativeInfo {
+    uint64_t hash;
+    const char *name;
+    int argumentCount;
+    void (*handler)(Game &game);
+};
+const NativeInfo *FindNative(uint64_t hash);
+const std::vector<NativeInfo> &AllNatives();

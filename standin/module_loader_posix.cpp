@@ -1,0 +1,68 @@
+// Each load maps a private copy of the module file, so every load starts from the module's
+// values at load, exactly as a fresh process would, whatever the dynamic loader caches.
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <vector>
+
+#include "standin/module_loader.h"
+
+static std::string TemporaryCopy(const std::string &path) {
+    std::ifstream source(path, std::ios::binary);
+    if (!source)
+        throw std::runtime_error("cannot read module " + path + ": " + std::strerror(errno));
+    const char *directory = std::getenv("TMPDIR");
+    std::string pattern = std::string(directory != nullptr && *directory ? directory : "/tmp") +
+                          "/pfe-module-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int descriptor = mkstemp(name.data());
+    if (descriptor < 0)
+        throw std::runtime_error("cannot make a temporary copy of the module: " +
+                                 std::string(std::strerror(errno)));
+    close(descriptor);
+    std::ofstream copy(name.data(), std::ios::binary | std::ios::trunc);
+    copy << source.rdbuf();
+    copy.close();
+    if (!copy) {
+        unlink(name.data());
+        throw std::runtime_error("cannot write a temporary copy of the module");
+    }
+    return name.data();
+}
+
+LoadedModule::LoadedModule(const std::string &path) {
+    const std::string copy = TemporaryCopy(path);
+    handle = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    unlink(copy.c_str()); // the mapping stays; nothing is left behind on disk
+    if (handle == nullptr)
+        throw std::runtime_error("cannot load module " + path + ": " + dlerror());
+    entry = reinterpret_cast<EntryPoint>(dlsym(handle, "DllMain"));
+    if (entry == nullptr) {
+        dlclose(handle);
+        throw std::runtime_error("module " + path + " has no entry point DllMain");
+    }
+}
+
+LoadedModule::~LoadedModule() {
+    if (handle != nullptr)
+        dlclose(handle);
+}
+
+void LoadedModule::Attach() {
+    entry(handle, 1, nullptr);
+    attached = true;
+}
+
+void LoadedModule::Detach() {
+    if (!attached)
+        return;
+    attached = false;
+    entry(handle, 0, nullptr);
+}

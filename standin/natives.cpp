@@ -1,0 +1,195 @@
+// The game's side of every native the module calls: decode the arguments with the host's
+// slot encodings, act on the World, write the result slots.
+
+#include <algorithm>
+
+#include "standin/game.h"
+
+namespace {
+
+void GetHashKey(Game &game) { game.ResultInt(game.world.HashForName(game.ArgString(0))); }
+
+void PlayerPedId(Game &game) { game.ResultInt(static_cast<uint32_t>(game.world.playerPed)); }
+
+void ClearPedTasksImmediately(Game &game) {
+    const int32_t ped = game.ArgInt(0);
+    game.ArgInt(1);
+    game.ArgInt(2);
+    game.world.ClearTasks(ped);
+}
+
+void RequestAnimDict(Game &game) { game.world.RequestDictionary(game.ArgString(0), game.FrameNumber()); }
+
+void HasAnimDictLoaded(Game &game) {
+    game.ResultInt(game.world.DictionaryLoaded(game.ArgString(0), game.FrameNumber()) ? 1 : 0);
+}
+
+void GetEntityPlayerIsFreeAimingAt(Game &game) {
+    game.ArgInt(0);
+    *game.ArgOut(1) = game.world.AimedEntityForNative();
+    game.ResultInt(game.world.AimedEntityForNative() != 0 ? 1 : 0);
+}
+
+void IsPlayerFreeAiming(Game &game) {
+    game.ArgInt(0);
+    game.ResultInt(game.world.freeAiming ? 1 : 0);
+}
+
+void DoesEntityExist(Game &game) { game.ResultInt(game.world.Exists(game.ArgInt(0)) ? 1 : 0); }
+
+void GetEntityModel(Game &game) {
+    const WorldEntity *entity = game.world.Find(game.ArgInt(0));
+    game.ResultInt(entity != nullptr ? entity->model : 0);
+}
+
+void IsEntityAPed(Game &game) {
+    const WorldEntity *entity = game.world.Find(game.ArgInt(0));
+    game.ResultInt(entity != nullptr && entity->kind == EntityKind::ped ? 1 : 0);
+}
+
+void IsPedHuman(Game &game) {
+    const WorldEntity *entity = game.world.Find(game.ArgInt(0));
+    game.ResultInt(entity != nullptr && entity->kind == EntityKind::ped && entity->human ? 1 : 0);
+}
+
+void SetTextScale(Game &game) {
+    game.textScaleX = game.ArgFloat(0);
+    game.textScaleY = game.ArgFloat(1);
+}
+
+void DrawText(Game &game) {
+    const char *text = game.ArgString(0);
+    game.RecordText(text, game.ArgFloat(1), game.ArgFloat(2));
+}
+
+void TaskPlayAnim(Game &game) {
+    const int32_t ped = game.ArgInt(0);
+    const char *dictionary = game.ArgString(1);
+    const char *clip = game.ArgString(2);
+    for (int i = 3; i < 13; ++i)
+        game.ArgUnsigned(i);
+    WorldEntity *entity = game.world.Find(ped);
+    if (entity == nullptr || entity->kind != EntityKind::ped)
+        return;
+    entity->animationDictionary = dictionary;
+    entity->animationClip = clip;
+    entity->animationDuration = game.ArgInt(5);
+    entity->animationFlags = game.ArgInt(6);
+    ++entity->animationCalls;
+}
+
+void AfterPlayAnim(Game &) {}
+
+void DoesCamExist(Game &game) { game.ResultInt(game.world.FindCamera(game.ArgInt(0)) != nullptr ? 1 : 0); }
+
+void CreateCam(Game &game) {
+    const uint32_t type = game.ArgUnsigned(0);
+    game.ArgInt(1);
+    game.ResultInt(static_cast<uint32_t>(game.world.CreateCamera(type)));
+}
+
+void GetOffsetFromEntityInWorldCoords(Game &game) {
+    const WorldEntity *entity = game.world.Find(game.ArgInt(0));
+    const Vec3 offset{game.ArgFloat(1), game.ArgFloat(2), game.ArgFloat(3)};
+    const Vec3 point = entity != nullptr ? World::OffsetPoint(*entity, offset) : Vec3{};
+    game.ResultFloat(point.x, 0);
+    game.ResultFloat(point.y, 1);
+    game.ResultFloat(point.z, 2);
+}
+
+void SetCamCoord(Game &game) {
+    WorldCamera *camera = game.world.FindCamera(game.ArgInt(0));
+    const Vec3 position{game.ArgFloat(1), game.ArgFloat(2), game.ArgFloat(3)};
+    if (camera != nullptr)
+        camera->position = position;
+}
+
+void GetEntityHeading(Game &game) {
+    const WorldEntity *entity = game.world.Find(game.ArgInt(0));
+    game.ResultFloat(entity != nullptr ? entity->heading : 0.0f);
+}
+
+void SetCamRot(Game &game) {
+    WorldCamera *camera = game.world.FindCamera(game.ArgInt(0));
+    const Vec3 rotation{game.ArgFloat(1), game.ArgFloat(2), game.ArgFloat(3)};
+    const int32_t order = game.ArgInt(4);
+    if (camera == nullptr)
+        return;
+    camera->rotation = rotation;
+    camera->rotationOrder = order;
+}
+
+void SetCamFov(Game &game) {
+    WorldCamera *camera = game.world.FindCamera(game.ArgInt(0));
+    const float fieldOfView = game.ArgFloat(1);
+    if (camera != nullptr)
+        camera->fieldOfView = fieldOfView;
+}
+
+void RenderScriptCams(Game &game) {
+    game.world.renderScriptCams.called = true;
+    for (int i = 0; i < 6; ++i)
+        game.world.renderScriptCams.args[i] = game.ArgInt(i);
+}
+
+void SetCamActive(Game &game) {
+    WorldCamera *camera = game.world.FindCamera(game.ArgInt(0));
+    const bool active = game.ArgUnsigned(1) != 0;
+    if (camera != nullptr)
+        camera->active = active;
+}
+
+void DestroyCam(Game &game) {
+    const int32_t handle = game.ArgInt(0);
+    game.ArgInt(1);
+    game.world.DestroyCamera(handle);
+}
+
+void SetPedFaceFeature(Game &game) {
+    const int32_t ped = game.ArgInt(0);
+    const uint32_t id = game.ArgUnsigned(1);
+    const float value = game.ArgFloat(2);
+    if (game.world.Exists(ped))
+        game.world.faceFeatures[ped][id] = value;
+}
+
+} // namespace
+
+const std::vector<NativeInfo> &AllNatives() {
+    static const std::vector<NativeInfo> natives = {
+        {0xFD340785ADF8CFB7, "GET_HASH_KEY", 1, GetHashKey},
+        {0x096275889B8E0EE0, "PLAYER_PED_ID", 0, PlayerPedId},
+        {0xAAA34F8A7CB32098, "CLEAR_PED_TASKS_IMMEDIATELY", 3, ClearPedTasksImmediately},
+        {0xA862A2AD321F94B4, "REQUEST_ANIM_DICT", 1, RequestAnimDict},
+        {0x27FF6FE8009B40CA, "HAS_ANIM_DICT_LOADED", 1, HasAnimDictLoaded},
+        {0xA6817C110B830EAD, "GET_ENTITY_PLAYER_IS_FREE_AIMING_AT", 2, GetEntityPlayerIsFreeAimingAt},
+        {0x936F967D4BE1CE9D, "IS_PLAYER_FREE_AIMING", 1, IsPlayerFreeAiming},
+        {0xD42BD6EB2E0F1677, "DOES_ENTITY_EXIST", 1, DoesEntityExist},
+        {0xDA76A9F39210D365, "GET_ENTITY_MODEL", 1, GetEntityModel},
+        {0xCF8176912DDA4EA5, "IS_ENTITY_A_PED", 1, IsEntityAPed},
+        {0xB980061DA992779D, "IS_PED_HUMAN", 1, IsPedHuman},
+        {0x4170B650590B3B00, "SET_TEXT_SCALE", 2, SetTextScale},
+        {0xD79334A4BB99BAD1, "DRAW_TEXT", 3, DrawText},
+        {0xEA47FE3719165B94, "TASK_PLAY_ANIM", 13, TaskPlayAnim},
+        {0x36CDD81627A6FCD2, "AFTER_PLAY_ANIM", 0, AfterPlayAnim},
+        {0x153AD457764FD704, "DOES_CAM_EXIST", 1, DoesCamExist},
+        {0x57CDF879EA466C46, "CREATE_CAM", 2, CreateCam},
+        {0x1899F328B0E12848, "GET_OFFSET_FROM_ENTITY_IN_WORLD_COORDS", 4, GetOffsetFromEntityInWorldCoords},
+        {0xF9EE7D419EE49DE6, "SET_CAM_COORD", 4, SetCamCoord},
+        {0xC230DD956E2F5507, "GET_ENTITY_HEADING", 1, GetEntityHeading},
+        {0x63DFA6810AD78719, "SET_CAM_ROT", 5, SetCamRot},
+        {0x27666E5988D9D429, "SET_CAM_FOV", 2, SetCamFov},
+        {0x33281167E4942E4F, "RENDER_SCRIPT_CAMS", 6, RenderScriptCams},
+        {0x87295BCA613800C8, "SET_CAM_ACTIVE", 2, SetCamActive},
+        {0x4E67E0B6D7FD5145, "DESTROY_CAM", 2, DestroyCam},
+        {0x5653AB26C82938CF, "SET_PED_FACE_FEATURE", 3, SetPedFaceFeature},
+    };
+    return natives;
+}
+
+const NativeInfo *FindNative(uint64_t hash) {
+    const std::vector<NativeInfo> &natives = AllNatives();
+    auto found = std::find_if(natives.begin(), natives.end(),
+                              [hash](const NativeInfo &native) { return native.hash == hash; });
+    return found == natives.end() ? nullptr : &*found;
+}

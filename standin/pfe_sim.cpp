@@ -1,0 +1,138 @@
+// pfe-sim: plays session scripts against the editor module without the game.
+//
+//   pfe-sim run [--module PATH] [--trace] [--temp-dir] [--screen WxH] FILE...
+
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "standin/session_script.h"
+
+static const char *const usage =
+    "usage: pfe-sim run [--module PATH] [--trace] [--temp-dir] [--screen WxH] FILE...\n"
+    "  Plays each session script against a fresh load of the editor module, in the current\n"
+    "  directory (exports land there). Exit status 0 when every expectation holds, 1 when\n"
+    "  one fails, 2 when a script cannot be read or parsed.\n"
+    "  --module PATH  the module to load (default: the one beside pfe-sim)\n"
+    "  --trace        print every native call of every frame\n"
+    "  --temp-dir     play each script in a fresh temporary directory, removed afterwards\n"
+    "  --screen WxH   the character grid of 'print screen' (default 120x60)\n";
+
+static std::string ExecutableDirectory() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return ".";
+    path[length] = '\0';
+    std::string text(path);
+    return text.substr(0, text.rfind('/'));
+}
+
+static bool ParseScreen(const std::string &text, ScriptOptions &options) {
+    int width = 0;
+    int height = 0;
+    char extra = 0;
+    if (std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &extra) != 2)
+        return false;
+    if (width < 20 || width > 1000 || height < 10 || height > 1000)
+        return false;
+    options.screenWidth = width;
+    options.screenHeight = height;
+    return true;
+}
+
+static std::string AbsolutePath(const std::string &path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
+}
+
+// Plays one script in a directory made for it, removed afterwards with what the run left.
+static int PlayInTemporaryDirectory(const std::string &file, const std::vector<ScriptStep> &steps,
+                                    const ScriptOptions &options) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pfe-sim-XXXXXX").string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (mkdtemp(name.data()) == nullptr) {
+        std::cerr << "pfe-sim: cannot make a temporary directory: " << std::strerror(errno) << "\n";
+        return 2;
+    }
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(name.data());
+    const int status = PlayScript(file, steps, options, std::cout, std::cerr);
+    std::filesystem::current_path(previous);
+    std::error_code ignored;
+    std::filesystem::remove_all(name.data(), ignored);
+    return status;
+}
+
+static int Run(const std::vector<std::string> &args) {
+    ScriptOptions options;
+    options.modulePath = ExecutableDirectory() + "/libPedFeatureEditor.so";
+    bool temporaryDirectory = false;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        if (arg == "--module" && i + 1 < args.size()) {
+            options.modulePath = args[++i];
+        } else if (arg == "--trace") {
+            options.trace = true;
+        } else if (arg == "--temp-dir") {
+            temporaryDirectory = true;
+        } else if (arg == "--screen" && i + 1 < args.size()) {
+            if (!ParseScreen(args[++i], options)) {
+                std::cerr << "pfe-sim: --screen takes WIDTHxHEIGHT, e.g. 120x60 (20 to 1000 by 10 to 1000)\n";
+                return 2;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::cerr << "pfe-sim: unknown option " << arg << "\n" << usage;
+            return 2;
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.empty()) {
+        std::cerr << "pfe-sim: run needs at least one script\n" << usage;
+        return 2;
+    }
+    options.modulePath = AbsolutePath(options.modulePath);
+    const char *noColor = std::getenv("NO_COLOR");
+    options.color = isatty(STDOUT_FILENO) && (noColor == nullptr || *noColor == '\0');
+    int worst = 0;
+    for (const std::string &file : files) {
+        int status;
+        try {
+            const std::vector<ScriptStep> steps = ParseScriptFile(file);
+            const std::string scriptPath = AbsolutePath(file);
+            status = temporaryDirectory ? PlayInTemporaryDirectory(scriptPath, steps, options)
+                                        : PlayScript(scriptPath, steps, options, std::cout, std::cerr);
+        } catch (const ScriptError &error) {
+            std::cerr << error.message << "\n";
+            status = 2;
+        }
+        worst = std::max(worst, status);
+    }
+    return worst;
+}
+
+int main(int argc, char **argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::cout << usage;
+        return args.empty() ? 2 : 0;
+    }
+    const std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "run")
+        return Run(args);
+    std::cerr << "pfe-sim: unknown command '" << command << "'\n" << usage;
+    return 2;
+}

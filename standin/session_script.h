@@ -1,0 +1,43 @@
+// Session scripts: a small command language that plays a session against a fresh load of
+// the module: spawn peds, aim, press keys, run frames, and check what the editor did.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+class Game;
+
+struct ScriptOptions {
+    std::string modulePath;
+    bool trace = false;
+    int screenWidth = 120;
+    int screenHeight = 60;
+    bool color = false;
+};
+
+// A script that cannot be read or parsed; what() is "FILE:LINE: reason".
+struct ScriptError {
+    std::string message;
+};
+
+struct ScriptStep {
+    std::string file;
+    int line = 0;
+    std::string source;
+    std::function<void(class ScriptRun &)> run;
+};
+
+// Reads and parses a whole script; throws ScriptError.
+std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::string &text);
+std::vector<ScriptStep> ParseScriptFile(const std::string &file);
+
+// Plays parsed steps against a fresh load of the module in the current directory.
+// Returns 0 when every expectation held, 1 when one failed or the run stopped, 2 for a
+// script error found while playing (an unknown entity, say).
+int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
+               const ScriptOptions &options, std::ostream &out, std::ostream &err);
+
+// Key names of the scripts: F7, F8, DELETE, LEFT, UP, RIGHT, DOWN, or 0xNN.
+bool ParseKeyName(const std::string &name, uint32_t &virtualKey);

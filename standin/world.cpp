@@ -1,0 +1,128 @@
+#include "standin/world.h"
+
+#include <cctype>
+#include <cmath>
+#include <stdexcept>
+
+uint32_t HashOfName(const std::string &name) {
+    uint32_t hash = 0;
+    for (unsigned char c : name) {
+        hash += static_cast<uint32_t>(std::tolower(c));
+        hash += hash << 10;
+        hash ^= hash >> 6;
+    }
+    hash += hash << 3;
+    hash ^= hash >> 11;
+    hash += hash << 15;
+    return hash;
+}
+
+WorldEntity &World::Spawn(int32_t handle, EntityKind kind, uint32_t model, bool human) {
+    if (handle <= 0)
+        throw std::invalid_argument("entity handles are positive integers");
+    if (entities.count(handle) != 0)
+        throw std::invalid_argument("entity " + std::to_string(handle) + " exists already");
+    WorldEntity entity;
+    entity.handle = handle;
+    entity.kind = kind;
+    entity.model = model;
+    entity.human = kind == EntityKind::ped && human;
+    return entities[handle] = entity;
+}
+
+bool World::Exists(int32_t handle) const { return entities.count(handle) != 0; }
+
+WorldEntity *World::Find(int32_t handle) {
+    auto found = entities.find(handle);
+    return found == entities.end() ? nullptr : &found->second;
+}
+
+const WorldEntity *World::Find(int32_t handle) const {
+    auto found = entities.find(handle);
+    return found == entities.end() ? nullptr : &found->second;
+}
+
+void World::Remove(int32_t handle) { entities.erase(handle); }
+
+int32_t World::AimedEntityForNative() const { return Exists(aimTarget) ? aimTarget : 0; }
+
+uint32_t World::HashForName(const std::string &name) const {
+    auto forced = forcedHashes.find(name);
+    return forced != forcedHashes.end() ? forced->second : HashOfName(name);
+}
+
+void World::RequestDictionary(const std::string &name, uint64_t frame) {
+    ++dictionaryRequests;
+    AnimationDictionary &dictionary = dictionaries[name];
+    if (dictionary.requested && !dictionary.dropped)
+        return;
+    dictionary.requested = true;
+    dictionary.dropped = false;
+    dictionary.requestedFrame = frame;
+}
+
+bool World::DictionaryLoaded(const std::string &name, uint64_t frame) const {
+    auto found = dictionaries.find(name);
+    if (found == dictionaries.end() || !found->second.requested || found->second.dropped)
+        return false;
+    return frame >= found->second.requestedFrame + dictionaryDelayFrames;
+}
+
+void World::DropDictionary(const std::string &name) {
+    auto found = dictionaries.find(name);
+    if (found != dictionaries.end())
+        found->second.dropped = true;
+}
+
+void World::ClearTasks(int32_t ped) {
+    clearTasksCalls.push_back(ped);
+    WorldEntity *entity = Find(ped);
+    if (entity == nullptr)
+        return;
+    entity->animationDictionary.clear();
+    entity->animationClip.clear();
+}
+
+int32_t World::CreateCamera(uint32_t type) {
+    WorldCamera camera;
+    camera.handle = nextCameraHandle++;
+    camera.type = type;
+    cameras[camera.handle] = camera;
+    return camera.handle;
+}
+
+WorldCamera *World::FindCamera(int32_t handle) {
+    auto found = cameras.find(handle);
+    return found == cameras.end() ? nullptr : &found->second;
+}
+
+void World::DestroyCamera(int32_t handle) { cameras.erase(handle); }
+
+bool World::AnyActiveCamera() const {
+    for (const auto &entry : cameras)
+        if (entry.second.active)
+            return true;
+    return false;
+}
+
+std::optional<float> World::FaceFeature(int32_t ped, uint32_t id) const {
+    auto pedFeatures = faceFeatures.find(ped);
+    if (pedFeatures == faceFeatures.end())
+        return std::nullopt;
+    auto value = pedFeatures->second.find(id);
+    if (value == pedFeatures->second.end())
+        return std::nullopt;
+    return value->second;
+}
+
+// The offset is in the entity's own frame: rotated by its heading about the z axis.
+Vec3 World::OffsetPoint(const WorldEntity &entity, Vec3 offset) {
+    const double radians = static_cast<double>(entity.heading) * 3.14159265358979323846 / 180.0;
+    const double c = std::cos(radians);
+    const double s = std::sin(radians);
+    Vec3 point;
+    point.x = static_cast<float>(entity.position.x + offset.x * c - offset.y * s);
+    point.y = static_cast<float>(entity.position.y + offset.x * s + offset.y * c);
+    point.z = entity.position.z + offset.z;
+    return point;
+}

@@ -1,0 +1,61 @@
+#include "game_fixture.h"
+
+#include <cstring>
+
+uint64_t FloatSlot(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+float SlotAsFloat(uint64_t slot) {
+    const uint32_t bits = static_cast<uint32_t>(slot);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+void GameTest::SetUp() {
+    game.world.Spawn(playerHandle, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+    game.world.playerPed = playerHandle;
+    game.LoadModule(PFE_MODULE_PATH);
+}
+
+void GameTest::TearDown() {
+    if (game.ModuleLoaded())
+        game.UnloadModule();
+}
+
+void GameTest::Tap(uint32_t key, int times) {
+    for (int i = 0; i < times; ++i) {
+        game.KeyDown(key);
+        game.KeyUp(key);
+        game.RunFrame();
+    }
+}
+
+std::vector<std::string> GameTest::Texts() const {
+    std::vector<std::string> texts;
+    for (const DrawnText &drawn : game.FrameTexts())
+        texts.push_back(drawn.text);
+    return texts;
+}
+
+bool GameTest::Drawn(const std::string &text) const {
+    for (const DrawnText &drawn : game.FrameTexts())
+        if (drawn.text == text)
+            return true;
+    return false;
+}
+
+std::vector<NativeCallRecord> GameTest::CallsTo(uint64_t hash) const {
+    std::vector<NativeCallRecord> calls;
+    for (const NativeCallRecord &call : game.FrameCalls())
+        if (call.hash == hash)
+            calls.push_back(call);
+    return calls;
+}
+
+WorldEntity &GameTest::SpawnPed(int32_t handle, const std::string &model, bool human) {
+    return game.world.Spawn(handle, EntityKind::ped, HashOfName(model), human);
+}
