@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what is missing, then builds and runs every test in the
+# plain build and under the address + undefined-behaviour and thread sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/setup.sh
+
+for preset in default asan tsan; do
+  echo "== $preset =="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  ctest --preset "$preset" -j2
+done
