@@ -53,6 +53,12 @@ void Game::UnloadModule() {
 
 bool Game::ModuleLoaded() const { return module != nullptr; }
 
+int Game::CallModuleEntry(unsigned int reason) {
+    if (!module)
+        throw std::logic_error("no module is loaded");
+    return module->CallEntry(reason);
+}
+
 // ---- frames --------------------------------------------------------------------------------
 
 void Game::RunFrame() {

@@ -62,6 +62,7 @@ class Game {
     void LoadModule(const std::string &path); // a fresh copy, attached with reason 1
     void UnloadModule();                      // detached with reason 0, then closed
     bool ModuleLoaded() const;
+    int CallModuleEntry(unsigned int reason); // as the loader does for thread events
 
     // ---- frames and clock ----
     void RunFrame(); // throws RunStopped when the module broke the host's rules

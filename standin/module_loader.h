@@ -13,6 +13,8 @@ class LoadedModule {
 
     void Attach();
     void Detach();
+    // Calls the entry point with any reason code and returns its answer.
+    int CallEntry(unsigned int reason);
     void *Handle() const { return handle; }
 
   private:

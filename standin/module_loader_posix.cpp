@@ -60,6 +60,8 @@ void LoadedModule::Attach() {
     attached = true;
 }
 
+int LoadedModule::CallEntry(unsigned int reason) { return entry(handle, reason, nullptr); }
+
 void LoadedModule::Detach() {
     if (!attached)
         return;
