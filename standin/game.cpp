@@ -100,6 +100,7 @@ void Game::RaiseStop() {
     if (stopReason.empty())
         return;
     std::string reason = stopReason;
+    stopReason.clear();
     // Leave the stopped script behind for good; the run cannot go on.
     scripts.clear();
     throw RunStopped(reason);
