@@ -11,7 +11,8 @@ add_library(ScriptHookRDR2 SHARED
     standin/fiber_posix.cpp
     standin/module_loader_posix.cpp
     standin/session_script.cpp
-    standin/screen.cpp)
+    standin/screen.cpp
+    standin/xml_reader.cpp)
 target_include_directories(ScriptHookRDR2 PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(ScriptHookRDR2 PUBLIC ${CMAKE_DL_LIBS} Threads::Threads)
 pfe_warnings(ScriptHookRDR2)
@@ -42,3 +43,4 @@ pfe_warnings(pfe-sim)
 
 enable_testing()
 add_subdirectory(tests)
+add_subdirectory(bench)

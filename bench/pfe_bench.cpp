@@ -1,0 +1,365 @@
+// pfe-bench: what one editing pass costs, next to the cost of the same native calls and the
+// same 54 line formats with no editor logic around them, both through the stand-in host.
+//
+//   pfe-bench [--module PATH] [--samples N]
+//
+// Prints one figure a line: editing-pass-ns, floor-pass-ns, ratio, startup-us and
+// allocations-per-pass. Times are medians over many samples of the steady clock.
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "standin/game.h"
+
+// ---- heap allocations, counted for the whole process (stand-in and module alike) ---------
+
+static std::atomic<uint64_t> allocationCount{0};
+
+static void *CountedAllocation(std::size_t size) {
+    allocationCount.fetch_add(1, std::memory_order_relaxed);
+    void *block = std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr)
+        throw std::bad_alloc();
+    return block;
+}
+
+void *operator new(std::size_t size) { return CountedAllocation(size); }
+void *operator new[](std::size_t size) { return CountedAllocation(size); }
+void operator delete(void *block) noexcept { std::free(block); }
+void operator delete[](void *block) noexcept { std::free(block); }
+void operator delete(void *block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void *block, std::size_t) noexcept { std::free(block); }
+
+// ---- the host functions, as the module imports them --------------------------------------
+
+extern "C" {
+void scriptWait(uint32_t milliseconds);
+void nativeInit(uint64_t hash);
+void nativePush64(uint64_t value);
+uint64_t *nativeCall();
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint64_t getHashKey = 0xFD340785ADF8CFB7;
+constexpr uint64_t hasAnimDictLoaded = 0x27FF6FE8009B40CA;
+constexpr uint64_t freeAimTarget = 0xA6817C110B830EAD;
+constexpr uint64_t isFreeAiming = 0x936F967D4BE1CE9D;
+constexpr uint64_t doesEntityExist = 0xD42BD6EB2E0F1677;
+constexpr uint64_t taskPlayAnim = 0xEA47FE3719165B94;
+constexpr uint64_t afterPlayAnim = 0x36CDD81627A6FCD2;
+constexpr uint64_t doesCamExist = 0x153AD457764FD704;
+constexpr uint64_t setTextScale = 0x4170B650590B3B00;
+constexpr uint64_t drawText = 0xD79334A4BB99BAD1;
+constexpr uint64_t setFaceFeature = 0x5653AB26C82938CF;
+
+constexpr int32_t editedPed = 1000;
+constexpr int featureCount = 54;
+constexpr uint32_t f7 = 0x76;
+
+// What the floor pass needs to know of the editing pass it stands for: taken from a frame the
+// module drew, so that both make the same calls with the same texts.
+struct EditingFrameShape {
+    int32_t camera = 0;
+    std::string dictionary;
+    std::string clip;
+    std::string statusLine;
+    std::vector<std::string> names;
+    std::vector<uint32_t> ids;
+    std::vector<float> values;
+    float markerY = 0.0f;
+};
+
+EditingFrameShape floorShape;
+
+uint64_t FloatBits(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+float BitsFloat(uint64_t slot) {
+    const uint32_t bits = static_cast<uint32_t>(slot);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+uint64_t Address(const void *pointer) { return reinterpret_cast<uintptr_t>(pointer); }
+
+uint64_t *Call0(uint64_t hash) {
+    nativeInit(hash);
+    return nativeCall();
+}
+
+uint64_t *Call1(uint64_t hash, uint64_t a) {
+    nativeInit(hash);
+    nativePush64(a);
+    return nativeCall();
+}
+
+uint64_t *Call2(uint64_t hash, uint64_t a, uint64_t b) {
+    nativeInit(hash);
+    nativePush64(a);
+    nativePush64(b);
+    return nativeCall();
+}
+
+uint64_t *Call3(uint64_t hash, uint64_t a, uint64_t b, uint64_t c) {
+    nativeInit(hash);
+    nativePush64(a);
+    nativePush64(b);
+    nativePush64(c);
+    return nativeCall();
+}
+
+// The native calls of a steady editing pass (a ped edited, its camera up, no key released)
+// and the 54 line formats, with nothing decided: every answer is ignored.
+void FloorPass() {
+    const EditingFrameShape &shape = floorShape;
+    int32_t aimed = 0;
+    Call1(hasAnimDictLoaded, Address(shape.dictionary.c_str()));
+    Call2(freeAimTarget, 0, Address(&aimed));
+    Call1(isFreeAiming, 0);
+    Call1(doesEntityExist, editedPed);
+    Call1(doesEntityExist, editedPed);
+    nativeInit(taskPlayAnim);
+    nativePush64(editedPed);
+    nativePush64(Address(shape.dictionary.c_str()));
+    nativePush64(Address(shape.clip.c_str()));
+    nativePush64(0);
+    nativePush64(0);
+    nativePush64(0xFFFFFFFFu);
+    nativePush64(1);
+    for (int i = 0; i < 6; ++i)
+        nativePush64(0);
+    nativeCall();
+    Call0(afterPlayAnim);
+    Call1(doesCamExist, static_cast<uint32_t>(shape.camera));
+    Call2(setTextScale, FloatBits(0.5f), FloatBits(0.5f));
+    Call3(drawText, Address(shape.statusLine.c_str()), FloatBits(0.02f), FloatBits(0.02f));
+    std::string list;
+    for (int i = 0; i < featureCount; ++i) {
+        char line[2048];
+        std::snprintf(line, sizeof line, "%s = %.2f\n", shape.names[i].c_str(),
+                      static_cast<double>(shape.values[i]));
+        list += line;
+        Call3(setFaceFeature, editedPed, shape.ids[i], FloatBits(shape.values[i]));
+    }
+    Call2(setTextScale, FloatBits(0.27f), FloatBits(0.27f));
+    Call3(drawText, Address(list.c_str()), FloatBits(0.03f), FloatBits(0.06f));
+    Call2(setTextScale, FloatBits(0.27f), FloatBits(0.27f));
+    Call3(drawText, Address("->"), FloatBits(0.02f), FloatBits(shape.markerY));
+}
+
+void FloorMain() {
+    for (;;) {
+        FloorPass();
+        scriptWait(0);
+    }
+}
+
+uint64_t Median(std::vector<uint64_t> samples) {
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+uint64_t Nanoseconds(Clock::time_point from, Clock::time_point to) {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count());
+}
+
+// Median cost of one frame, over samples of a batch of frames each.
+uint64_t MedianFrameNs(Game &game, int samples, int framesPerSample) {
+    std::vector<uint64_t> perFrame;
+    for (int s = 0; s < samples; ++s) {
+        const Clock::time_point start = Clock::now();
+        for (int f = 0; f < framesPerSample; ++f)
+            game.RunFrame();
+        perFrame.push_back(Nanoseconds(start, Clock::now()) / static_cast<uint64_t>(framesPerSample));
+    }
+    return Median(perFrame);
+}
+
+void PrepareWorld(Game &game) {
+    WorldEntity &ped = game.world.Spawn(editedPed, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+    ped.position = Vec3{10.0f, 20.0f, 1.0f};
+    ped.heading = 90.0f;
+    game.world.playerPed = editedPed;
+}
+
+// Loads the module, selects the player's ped with F7 and returns the time of the first frame
+// up to the last of its 1271 hash calls: the start of the script with its map build.
+uint64_t StartEditing(Game &game, const std::string &modulePath) {
+    PrepareWorld(game);
+    game.LoadModule(modulePath);
+    int hashCalls = 0;
+    Clock::time_point lastHash{};
+    game.callObserver = [&](const NativeCallRecord &call) {
+        if (call.hash == getHashKey && ++hashCalls == 1271)
+            lastHash = Clock::now();
+    };
+    const Clock::time_point start = Clock::now();
+    game.RunFrame();
+    game.callObserver = nullptr;
+    if (hashCalls != 1271)
+        throw std::runtime_error("the first frame made " + std::to_string(hashCalls) +
+                                 " hash calls, not 1271");
+    game.KeyDown(f7);
+    game.KeyUp(f7);
+    game.RunFrame();
+    game.RunFrames(10);
+    return Nanoseconds(start, lastHash);
+}
+
+// The shape of a steady editing frame, read from the calls and texts the module made.
+EditingFrameShape ShapeOf(const Game &game) {
+    EditingFrameShape shape;
+    std::string list;
+    int texts = 0;
+    for (const NativeCallRecord &call : game.FrameCalls()) {
+        if (call.hash == hasAnimDictLoaded)
+            shape.dictionary = call.text;
+        else if (call.hash == taskPlayAnim)
+            shape.clip = call.text;
+        else if (call.hash == doesCamExist)
+            shape.camera = static_cast<int32_t>(call.arguments[0]);
+        else if (call.hash == setFaceFeature) {
+            shape.ids.push_back(static_cast<uint32_t>(call.arguments[1]));
+            shape.values.push_back(BitsFloat(call.arguments[2]));
+        } else if (call.hash == drawText) {
+            if (texts == 0)
+                shape.statusLine = call.text;
+            else if (texts == 1)
+                list = call.text;
+            else
+                shape.markerY = BitsFloat(call.arguments[2]);
+            ++texts;
+        }
+    }
+    for (std::size_t start = 0; start < list.size();) {
+        const std::size_t end = list.find(" = ", start);
+        const std::size_t lineEnd = list.find('\n', start);
+        if (end == std::string::npos || lineEnd == std::string::npos)
+            break;
+        shape.names.push_back(list.substr(start, end - start));
+        start = lineEnd + 1;
+    }
+    if (texts != 3 || shape.names.size() != featureCount || shape.ids.size() != featureCount)
+        throw std::runtime_error("the module's frame is not a steady editing frame");
+    return shape;
+}
+
+// The calls two frames made, as far as they can be compared: hash, texts and the arguments
+// that are not addresses.
+bool SameCalls(const std::vector<NativeCallRecord> &a, const std::vector<NativeCallRecord> &b,
+               std::string &why) {
+    if (a.size() != b.size()) {
+        why = std::to_string(a.size()) + " calls against " + std::to_string(b.size());
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].hash != b[i].hash || a[i].argumentCount != b[i].argumentCount ||
+            a[i].text != b[i].text) {
+            why = "call " + std::to_string(i) + " differs";
+            return false;
+        }
+        for (int k = 0; k < a[i].argumentCount; ++k) {
+            const bool address = (a[i].hash == drawText && k == 0) ||
+                                 (a[i].hash == freeAimTarget && k == 1) ||
+                                 (a[i].hash == hasAnimDictLoaded && k == 0) ||
+                                 (a[i].hash == taskPlayAnim && (k == 1 || k == 2));
+            if (!address && a[i].arguments[k] != b[i].arguments[k]) {
+                why = "argument " + std::to_string(k + 1) + " of call " + std::to_string(i) +
+                      " differs";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+struct Options {
+    std::string modulePath = PFE_MODULE_PATH;
+    int samples = 400;
+};
+
+Options ParseOptions(int argc, char **argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--module" && i + 1 < argc) {
+            options.modulePath = argv[++i];
+        } else if (arg == "--samples" && i + 1 < argc) {
+            options.samples = std::atoi(argv[++i]);
+            if (options.samples < 1)
+                throw std::invalid_argument("--samples takes a positive number");
+        } else {
+            throw std::invalid_argument("usage: pfe-bench [--module PATH] [--samples N]");
+        }
+    }
+    return options;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    try {
+        const Options options = ParseOptions(argc, argv);
+        constexpr int framesPerSample = 50;
+        constexpr int startupLoads = 30;
+
+        std::vector<uint64_t> startups;
+        for (int load = 0; load < startupLoads; ++load) {
+            Game game;
+            startups.push_back(StartEditing(game, options.modulePath));
+        }
+
+        uint64_t editingNs = 0;
+        uint64_t allocations = 0;
+        std::vector<NativeCallRecord> editingCalls;
+        {
+            Game game;
+            StartEditing(game, options.modulePath);
+            floorShape = ShapeOf(game);
+            editingCalls = game.FrameCalls();
+            editingNs = MedianFrameNs(game, options.samples, framesPerSample);
+            const uint64_t before = allocationCount.load();
+            game.RunFrame();
+            allocations = allocationCount.load() - before;
+        }
+
+        uint64_t floorNs = 0;
+        {
+            Game game;
+            PrepareWorld(game);
+            static int floorModule;
+            game.HostScriptRegister(&floorModule, FloorMain);
+            game.RunFrames(10);
+            std::string why;
+            if (!SameCalls(game.FrameCalls(), editingCalls, why))
+                throw std::runtime_error("the floor pass does not make the editing pass's calls: " +
+                                         why);
+            floorNs = MedianFrameNs(game, options.samples, framesPerSample);
+        }
+
+        std::printf("editing-pass-ns %llu\n", static_cast<unsigned long long>(editingNs));
+        std::printf("floor-pass-ns %llu\n", static_cast<unsigned long long>(floorNs));
+        std::printf("ratio %.3f\n", static_cast<double>(editingNs) / static_cast<double>(floorNs));
+        std::printf("startup-us %llu\n", static_cast<unsigned long long>(Median(startups) / 1000));
+        std::printf("allocations-per-pass %llu\n", static_cast<unsigned long long>(allocations));
+        return 0;
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "pfe-bench: %s\n", error.what());
+        return 2;
+    }
+}
