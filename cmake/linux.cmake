@@ -10,9 +10,11 @@ add_library(ScriptHookRDR2 SHARED
     standin/world.cpp
     standin/fiber_posix.cpp
     standin/module_loader_posix.cpp
+    standin/platform_posix.cpp
     standin/session_script.cpp
     standin/screen.cpp
-    standin/xml_reader.cpp)
+    standin/xml_reader.cpp
+    standin/play.cpp)
 target_include_directories(ScriptHookRDR2 PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(ScriptHookRDR2 PUBLIC ${CMAKE_DL_LIBS} Threads::Threads)
 pfe_warnings(ScriptHookRDR2)
@@ -35,7 +37,9 @@ target_link_libraries(pfe_module_static PUBLIC ScriptHookRDR2)
 pfe_warnings(pfe_module_static)
 
 # ---- pfe-sim ----------------------------------------------------------------------------------
-add_executable(pfe-sim standin/pfe_sim.cpp)
+# The feature table is compiled in for `pfe-sim show`, which names the features of an export.
+add_executable(pfe-sim standin/pfe_sim.cpp src/data/face_features.cpp)
+target_include_directories(pfe-sim PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(pfe-sim PRIVATE ScriptHookRDR2)
 set_target_properties(pfe-sim PROPERTIES BUILD_RPATH "$ORIGIN")
 add_dependencies(pfe-sim PedFeatureEditor)

@@ -68,7 +68,7 @@ void Game::RunFrame() {
     for (Script &script : scripts) {
         if (!stopReason.empty())
             break;
-        if (static_cast<int32_t>(Now() - script.wakeTime) < 0)
+        if (Now() - script.waitStart < script.waitMs)
             continue;
         if (!script.fiber) {
             ScriptMainFunction main = script.main;
@@ -142,7 +142,7 @@ void Game::HostScriptRegister(void *owner, ScriptMainFunction scriptMain) {
     Script script;
     script.module = owner;
     script.main = scriptMain;
-    script.wakeTime = Now();
+    script.waitStart = Now();
     scripts.push_back(std::move(script));
 }
 
@@ -163,8 +163,10 @@ void Game::HostScriptWait(uint32_t milliseconds) {
     if (fiber == nullptr)
         Stop("scriptWait was called outside the script fiber");
     for (Script &script : scripts)
-        if (script.fiber.get() == fiber)
-            script.wakeTime = Now() + milliseconds;
+        if (script.fiber.get() == fiber) {
+            script.waitStart = Now();
+            script.waitMs = milliseconds;
+        }
     Fiber::Yield();
 }
 

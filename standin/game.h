@@ -118,7 +118,8 @@ class Game {
         void *module = nullptr;
         ScriptMainFunction main = nullptr;
         std::unique_ptr<Fiber> fiber;
-        uint32_t wakeTime = 0;
+        uint32_t waitStart = 0; // the script sleeps until waitMs have passed since waitStart
+        uint32_t waitMs = 0;
     };
     void CheckArgument(int index) const;
     void RaiseStop(); // from the runner: report a stop the fiber recorded
