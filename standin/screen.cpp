@@ -1,9 +1,16 @@
 #include "standin/screen.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
+
+// The game's line pitch: 0.01665 of the screen height at scale 0.27, in proportion to the
+// scale (the pitch the editor's cursor marker steps by).
+constexpr float pitchPerScale = 0.01665f / 0.27f;
 
 struct Cell {
     char c = ' ';
@@ -14,28 +21,150 @@ int ColorCode(const std::string &tag) {
     static const struct {
         const char *tag;
         int code;
-    } colors[] = {{"~COLOR_RED~", 31},    {"~COLOR_GREEN~", 32}, {"~COLOR_YELLOW~", 33},
-                  {"~COLOR_BLUE~", 34},   {"~COLOR_PURPLE~", 35}, {"~COLOR_WHITE~", 37},
-                  {"~COLOR_GOLD~", 33},   {"~COLOR_ORANGE~", 33}, {"~COLOR_GREY~", 90}};
+    } colors[] = {{"~COLOR_RED~", 31},  {"~COLOR_GREEN~", 32},  {"~COLOR_YELLOW~", 33},
+                  {"~COLOR_BLUE~", 34}, {"~COLOR_PURPLE~", 35}, {"~COLOR_WHITE~", 37},
+                  {"~COLOR_GOLD~", 33}, {"~COLOR_ORANGE~", 33}, {"~COLOR_GREY~", 90}};
     for (const auto &entry : colors)
         if (tag == entry.tag)
             return entry.code;
-    return 0;
+    return 0; // ~s~ and anything unknown: back to the default colour
 }
 
-// A colour tag is ~ followed by upper-case letters and underscores and a closing ~.
+bool TagCharacter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// A colour tag is ~, letters, digits or underscores, and a closing ~.
 std::size_t TagLength(const std::string &text, std::size_t at) {
     if (text[at] != '~')
         return 0;
     std::size_t end = at + 1;
-    while (end < text.size() && ((text[end] >= 'A' && text[end] <= 'Z') || text[end] == '_'))
+    while (end < text.size() && TagCharacter(text[end]))
         ++end;
     if (end == at + 1 || end >= text.size() || text[end] != '~')
         return 0;
     return end - at + 1;
 }
 
+// A drawn text cut into its lines of coloured cells. A final line feed ends the last line
+// rather than starting an empty one.
+std::vector<std::vector<Cell>> CellLines(const std::string &text) {
+    std::vector<std::vector<Cell>> lines(1);
+    int color = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t tag = TagLength(text, i);
+        if (tag > 0) {
+            color = ColorCode(text.substr(i, tag));
+            i += tag;
+            continue;
+        }
+        const char c = text[i++];
+        if (c == '\n') {
+            if (i < text.size())
+                lines.emplace_back();
+            continue;
+        }
+        // Control characters would wreck the grid; they show as '?'.
+        lines.back().push_back(Cell{static_cast<unsigned char>(c) < 0x20 ? '?' : c, color});
+    }
+    return lines;
+}
+
+int GridIndex(double fraction, int cells) {
+    const double position = std::round(fraction * cells);
+    if (position < -1e6)
+        return -1000000;
+    if (position > 1e6)
+        return 1000000;
+    return static_cast<int>(position);
+}
+
+std::vector<TextPlacement> Place(const std::vector<DrawnText> &texts,
+                                 const std::vector<std::vector<std::vector<Cell>>> &cellLines,
+                                 const ScreenLayout &layout) {
+    std::vector<TextPlacement> placed(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const DrawnText &drawn = texts[i];
+        TextPlacement &place = placed[i];
+        place.lines = static_cast<int>(cellLines[i].size());
+        place.col = GridIndex(static_cast<double>(drawn.x), layout.width);
+        place.row = GridIndex(static_cast<double>(drawn.y), layout.height);
+        for (std::size_t j = 0; j < i; ++j) {
+            const TextPlacement &other = placed[j];
+            const float pitch = LinePitch(texts[j].scaleY);
+            if (other.lines < 2 || !(pitch > 0.0f))
+                continue;
+            const double line = static_cast<double>((drawn.y - texts[j].y) / pitch);
+            const double nearest = std::round(line);
+            if (!(std::fabs(line - nearest) < 0.25) || nearest < 0 || nearest >= other.lines)
+                continue;
+            place.anchorText = static_cast<int>(j);
+            place.anchorLine = static_cast<int>(nearest);
+            place.row = other.row + place.anchorLine;
+            break;
+        }
+    }
+    return placed;
+}
+
+std::string Fraction(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4f", static_cast<double>(value));
+    return text;
+}
+
+std::string Scale(const DrawnText &drawn) {
+    char text[48];
+    if (drawn.scaleX == drawn.scaleY)
+        std::snprintf(text, sizeof text, "%.2f", static_cast<double>(drawn.scaleX));
+    else
+        std::snprintf(text, sizeof text, "%.2f x %.2f", static_cast<double>(drawn.scaleX),
+                      static_cast<double>(drawn.scaleY));
+    return text;
+}
+
+std::string PlainLine(const std::vector<Cell> &cells) {
+    std::string text;
+    for (const Cell &cell : cells)
+        text += cell.c;
+    return text;
+}
+
+// One legend line: where the text is on the grid and on screen, its scale, its lines.
+std::string LegendLine(std::size_t index, const DrawnText &drawn, const TextPlacement &place,
+                       const std::vector<std::vector<Cell>> &lines, const ScreenLayout &layout) {
+    std::string out = "  " + std::to_string(index + 1) + ". row " + std::to_string(place.row) +
+                      " col " + std::to_string(place.col) + ", at (" + Fraction(drawn.x) + ", " +
+                      Fraction(drawn.y) + "), scale " + Scale(drawn);
+    if (place.lines > 1) {
+        out += ", " + std::to_string(place.lines) + " lines on rows " + std::to_string(place.row) +
+               "-" + std::to_string(place.row + place.lines - 1);
+        const int below = place.row + place.lines - std::max(layout.height, place.row);
+        if (below > 0 && below < place.lines)
+            out += " (the last " + std::to_string(below) + " below the grid)";
+    }
+    if (place.anchorText >= 0)
+        out += ", on line " + std::to_string(place.anchorLine + 1) + " of text " +
+               std::to_string(place.anchorText + 1);
+    if (place.row >= layout.height || place.row + place.lines <= 0 || place.col >= layout.width)
+        out += " (off the grid)";
+    out += ": " + PlainLine(lines.front());
+    if (place.lines > 1)
+        out += " ...";
+    return out + "\n";
+}
+
 } // namespace
+
+float LinePitch(float scale) { return scale * pitchPerScale; }
+
+std::vector<TextPlacement> PlaceTexts(const std::vector<DrawnText> &texts,
+                                      const ScreenLayout &layout) {
+    std::vector<std::vector<std::vector<Cell>>> cellLines;
+    for (const DrawnText &drawn : texts)
+        cellLines.push_back(CellLines(drawn.text));
+    return Place(texts, cellLines, layout);
+}
 
 std::string StripColorTags(const std::string &text) {
     std::string plain;
@@ -50,33 +179,42 @@ std::string StripColorTags(const std::string &text) {
     return plain;
 }
 
+bool ColorWanted(int fileDescriptor) {
+    const char *noColor = std::getenv("NO_COLOR");
+    if (noColor != nullptr && *noColor != '\0')
+        return false;
+    const char *term = std::getenv("TERM");
+    if (term == nullptr || *term == '\0' || std::string(term) == "dumb")
+        return false;
+    return isatty(fileDescriptor) == 1;
+}
+
 std::string RenderScreen(const std::vector<DrawnText> &texts, const ScreenLayout &layout) {
-    std::vector<std::vector<Cell>> grid(static_cast<std::size_t>(layout.height),
-                                        std::vector<Cell>(static_cast<std::size_t>(layout.width)));
-    for (const DrawnText &drawn : texts) {
-        const int left = static_cast<int>(std::floor(drawn.x * static_cast<float>(layout.width)));
-        int row = static_cast<int>(std::floor(drawn.y * static_cast<float>(layout.height)));
-        int col = left;
-        int color = 0;
-        for (std::size_t i = 0; i < drawn.text.size();) {
-            const std::size_t tag = TagLength(drawn.text, i);
-            if (tag > 0) {
-                color = ColorCode(drawn.text.substr(i, tag));
-                i += tag;
+    const int width = std::max(layout.width, 1);
+    const int height = std::max(layout.height, 1);
+    std::vector<std::vector<std::vector<Cell>>> cellLines;
+    for (const DrawnText &drawn : texts)
+        cellLines.push_back(CellLines(drawn.text));
+    const std::vector<TextPlacement> placed = Place(texts, cellLines, layout);
+
+    // Later texts are drawn over earlier ones, as in the game.
+    std::vector<std::vector<Cell>> grid(static_cast<std::size_t>(height),
+                                        std::vector<Cell>(static_cast<std::size_t>(width)));
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        for (int line = 0; line < placed[i].lines; ++line) {
+            const int row = placed[i].row + line;
+            if (row < 0 || row >= height)
                 continue;
+            const auto &cells = cellLines[i][static_cast<std::size_t>(line)];
+            for (std::size_t k = 0; k < cells.size(); ++k) {
+                const int col = placed[i].col + static_cast<int>(k);
+                if (col >= 0 && col < width)
+                    grid[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] = cells[k];
             }
-            const char c = drawn.text[i++];
-            if (c == '\n') {
-                ++row;
-                col = left;
-                continue;
-            }
-            if (row >= 0 && row < layout.height && col >= 0 && col < layout.width)
-                grid[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] = Cell{c, color};
-            ++col;
         }
     }
-    const std::string border = "+" + std::string(static_cast<std::size_t>(layout.width), '-') + "+\n";
+
+    const std::string border = "+" + std::string(static_cast<std::size_t>(width), '-') + "+\n";
     std::string out = border;
     for (const auto &cells : grid) {
         out += "|";
@@ -93,18 +231,11 @@ std::string RenderScreen(const std::vector<DrawnText> &texts, const ScreenLayout
         out += "|\n";
     }
     out += border;
-    for (const DrawnText &drawn : texts) {
-        char line[128];
-        std::snprintf(line, sizeof line, "  at (%.4f, %.4f) scale %.2f x %.2f: ",
-                      static_cast<double>(drawn.x), static_cast<double>(drawn.y),
-                      static_cast<double>(drawn.scaleX), static_cast<double>(drawn.scaleY));
-        std::string first = StripColorTags(drawn.text);
-        const std::size_t lineEnd = first.find('\n');
-        const int lines = 1 + static_cast<int>(std::count(first.begin(), first.end(), '\n')) -
-                          (!first.empty() && first.back() == '\n' ? 1 : 0);
-        if (lineEnd != std::string::npos)
-            first = first.substr(0, lineEnd) + " ... (" + std::to_string(lines) + " lines)";
-        out += line + first + "\n";
-    }
+    if (!layout.legend)
+        return out;
+    if (texts.empty())
+        return out + "  (no text drawn)\n";
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        out += LegendLine(i, texts[i], placed[i], cellLines[i], layout);
     return out;
 }

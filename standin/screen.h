@@ -1,5 +1,15 @@
 // Lays the texts of one frame out as the game would show them: each text at its screen
-// fractions on a character grid, multi-line texts line by line, scales listed beside.
+// fractions on a character grid, multi-line texts line by line, and a legend below the grid
+// that gives each text's position, scale and line count.
+//
+// A cell stands for the patch of screen around its centre, so a text at (x, y) starts in
+// column round(x * width) and row round(y * height). The game's lines are finer than a
+// grid row (the list's 54 lines at scale 0.27 fill 0.9 of the screen, 36 rows of a 40-row
+// grid), so a multi-line text takes one row per line, starting at its own row: every line
+// stays readable, and a long text runs on below its place on screen, past the grid's bottom
+// edge if need be (the legend says how many lines fell off). A text whose y lies on a line
+// of an earlier multi-line text (the cursor marker beside the feature list) goes on that
+// line's row, so it stays beside the line it marks.
 #pragma once
 
 #include <string>
@@ -9,10 +19,30 @@
 
 struct ScreenLayout {
     int width = 120;
-    int height = 60; // 60 rows give each line of the 54-row list its own row
-    bool color = false;
+    int height = 40;
+    bool color = false; // colour tags as terminal colours; stripped otherwise
+    bool legend = true; // the list of texts with positions and scales below the grid
 };
 
 std::string RenderScreen(const std::vector<DrawnText> &texts, const ScreenLayout &layout);
-// The text with the game's colour tags (~COLOR_YELLOW~ ...) removed.
+
+// Where each text of a frame goes on the grid: its first row and column and its line count.
+struct TextPlacement {
+    int row = 0;
+    int col = 0;
+    int lines = 1;
+    int anchorText = -1; // the multi-line text whose line this text sits on, or -1
+    int anchorLine = 0;  // that line, counted from 0
+};
+std::vector<TextPlacement> PlaceTexts(const std::vector<DrawnText> &texts,
+                                      const ScreenLayout &layout);
+
+// The text with the game's colour tags (~COLOR_YELLOW~, ~s~ ...) removed.
 std::string StripColorTags(const std::string &text);
+
+// Whether output to the file descriptor may carry colour: a terminal that is not "dumb",
+// and NO_COLOR unset or empty.
+bool ColorWanted(int fileDescriptor);
+
+// Screen-fraction height of one line of text at a scale, as the game spaces lines.
+float LinePitch(float scale);

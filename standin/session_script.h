@@ -13,7 +13,7 @@ struct ScriptOptions {
     std::string modulePath;
     bool trace = false;
     int screenWidth = 120;
-    int screenHeight = 60;
+    int screenHeight = 40;
     bool color = false;
 };
 

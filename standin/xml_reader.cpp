@@ -1,0 +1,263 @@
+#include "standin/xml_reader.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+namespace {
+
+const char *const openingLine = "      <expressions>";
+const char *const closingLine = "      </expressions>";
+const char *const itemLine = "        <Item>";
+const char *const itemEndLine = "        </Item>";
+const char *const idPrefix = "          <id value=\"";
+const char *const valuePrefix = "          <value value=\"";
+const char *const elementEnd = "\"/>";
+
+enum class Ending { crlf, lf, none };
+
+struct Line {
+    int number = 0;
+    std::string text; // without its line end
+    Ending ending = Ending::none;
+};
+
+std::vector<Line> SplitLines(const std::string &bytes) {
+    std::vector<Line> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        Line line;
+        line.number = static_cast<int>(lines.size()) + 1;
+        const std::size_t feed = bytes.find('\n', start);
+        if (feed == std::string::npos) {
+            line.text = bytes.substr(start);
+            start = bytes.size();
+        } else {
+            line.text = bytes.substr(start, feed - start);
+            line.ending = Ending::lf;
+            if (!line.text.empty() && line.text.back() == '\r') {
+                line.text.pop_back();
+                line.ending = Ending::crlf;
+            }
+            start = feed + 1;
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The line as it can be shown in a one-line message: control bytes escaped, long lines cut.
+std::string Visible(const std::string &text) {
+    std::string shown = "\"";
+    for (std::size_t i = 0; i < text.size() && i < 60; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            shown += hex;
+        } else if (c == '"' || c == '\\') {
+            shown += '\\';
+            shown += static_cast<char>(c);
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    if (text.size() > 60)
+        shown += "...";
+    return shown + "\"";
+}
+
+[[noreturn]] void Fail(int line, const std::string &message) { throw ExportError{line, message}; }
+
+// Every line but the closing one ends with CR LF.
+void CheckEnding(const Line &line) {
+    if (line.ending == Ending::lf)
+        Fail(line.number, "the line ends with LF alone; the editor ends lines with CR LF");
+    if (line.ending == Ending::none)
+        Fail(line.number, "the file ends inside the line, before </expressions>");
+}
+
+void ExpectExactly(const Line &line, const char *expected) {
+    if (line.text != expected)
+        Fail(line.number, "expected " + Visible(expected) + ", found " + Visible(line.text));
+    CheckEnding(line);
+}
+
+// The text between PREFIX and "/>" of an element line, or a failure naming the element.
+std::string AttributeValue(const Line &line, const char *prefix, const char *element) {
+    const std::string text = line.text;
+    const std::size_t prefixLength = std::strlen(prefix);
+    const std::size_t endLength = std::strlen(elementEnd);
+    if (text.size() < prefixLength + endLength || text.compare(0, prefixLength, prefix) != 0 ||
+        text.compare(text.size() - endLength, endLength, elementEnd) != 0)
+        Fail(line.number,
+             std::string("expected a <") + element + " value=\"...\"/> element indented by " +
+                 std::to_string(std::strspn(prefix, " ")) + " spaces, found " + Visible(text));
+    return text.substr(prefixLength, text.size() - prefixLength - endLength);
+}
+
+bool AllDigits(const std::string &text) {
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// An integer as %d prints it: an optional minus, no leading zeros, no plus.
+bool PrintedInteger(const std::string &text) {
+    const std::string digits = !text.empty() && text[0] == '-' ? text.substr(1) : text;
+    return AllDigits(digits) && (digits.size() == 1 || digits[0] != '0') && digits.size() <= 10;
+}
+
+// A number as %f prints it: an optional minus, the integer part without leading zeros, a
+// point and exactly six decimals; or nan / inf with an optional minus.
+bool PrintedFloat(const std::string &text) {
+    const std::string body = !text.empty() && text[0] == '-' ? text.substr(1) : text;
+    if (body == "nan" || body == "inf" || body == "nan(ind)")
+        return true;
+    const std::size_t point = body.find('.');
+    if (point == std::string::npos)
+        return false;
+    const std::string whole = body.substr(0, point);
+    const std::string decimals = body.substr(point + 1);
+    return AllDigits(whole) && (whole.size() == 1 || whole[0] != '0') && AllDigits(decimals) &&
+           decimals.size() == 6;
+}
+
+int RowOfId(const FeatureTable &table, long long id) {
+    for (int row = 0; row < table.count; ++row)
+        if (static_cast<long long>(static_cast<int32_t>(table.ids[row])) == id)
+            return row;
+    return -1;
+}
+
+} // namespace
+
+std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable &table) {
+    if (bytes.empty())
+        Fail(1, "the file is empty; an export holds at least <expressions> and </expressions>");
+    const std::vector<Line> lines = SplitLines(bytes);
+    ExpectExactly(lines[0], openingLine);
+
+    std::vector<ExportItem> items;
+    std::vector<int> lineOfRow(static_cast<std::size_t>(table.count), 0);
+    std::size_t at = 1;
+    for (;;) {
+        if (at >= lines.size())
+            Fail(lines.back().number, "the file ends before </expressions>");
+        const Line &line = lines[at];
+        if (line.text == closingLine) {
+            if (line.ending != Ending::none)
+                Fail(line.number,
+                     "a line end follows </expressions>; the editor ends the file right after it");
+            return items;
+        }
+        if (line.text != itemLine)
+            Fail(line.number, std::string("expected ") + Visible(itemLine) + " or " +
+                                  Visible(closingLine) + ", found " + Visible(line.text));
+        CheckEnding(line);
+        if (at + 3 >= lines.size())
+            Fail(lines.back().number, "the file ends inside the <Item> that starts on line " +
+                                          std::to_string(line.number));
+        const Line &idLine = lines[at + 1];
+        const Line &valueLine = lines[at + 2];
+        const Line &endLine = lines[at + 3];
+
+        const std::string idText = AttributeValue(idLine, idPrefix, "id");
+        if (!PrintedInteger(idText))
+            Fail(idLine.number,
+                 "the id " + Visible(idText) + " is not a whole number as the editor writes it");
+        CheckEnding(idLine);
+        const long long id = std::strtoll(idText.c_str(), nullptr, 10);
+        const int row = RowOfId(table, id);
+        if (row < 0)
+            Fail(idLine.number, "unknown feature id " + idText + " (not in the editor's table of " +
+                                    std::to_string(table.count) + " features)");
+        const std::string name = table.names[row];
+        if (lineOfRow[static_cast<std::size_t>(row)] != 0)
+            Fail(idLine.number, "feature id " + idText + " (" + name +
+                                    ") appears a second time; the first is on line " +
+                                    std::to_string(lineOfRow[static_cast<std::size_t>(row)]));
+        if (!items.empty() && row < items.back().row)
+            Fail(idLine.number, "feature id " + idText + " (" + name + ") comes after id " +
+                                    std::to_string(items.back().id) + " (" + items.back().name +
+                                    "); the editor writes features in the order of its table");
+        lineOfRow[static_cast<std::size_t>(row)] = idLine.number;
+
+        const std::string value = AttributeValue(valueLine, valuePrefix, "value");
+        if (!PrintedFloat(value))
+            Fail(valueLine.number,
+                 "the value " + Visible(value) +
+                     " is not a number with six decimals as the editor writes it");
+        CheckEnding(valueLine);
+        const double number = std::strtod(value.c_str(), nullptr);
+        if (number > -0.1 && number < 0.1)
+            Fail(valueLine.number,
+                 "the value " + value +
+                     " lies inside (-0.1, 0.1); the editor leaves such features out");
+        ExpectExactly(endLine, itemEndLine);
+
+        items.push_back(ExportItem{line.number, row, table.ids[row], name, value});
+        at += 4;
+    }
+}
+
+int ShowExport(const std::vector<std::string> &args, const FeatureTable &table, std::ostream &out,
+               std::ostream &err) {
+    if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) {
+        err << "pfe-sim: usage: pfe-sim show FILE.xml\n";
+        return 2;
+    }
+    const std::string &file = args[0];
+    struct stat status;
+    if (stat(file.c_str(), &status) != 0) {
+        err << "pfe-sim: cannot read " << file << ": " << std::strerror(errno) << "\n";
+        return 2;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        err << "pfe-sim: cannot read " << file << ": it is a directory\n";
+        return 2;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        err << "pfe-sim: cannot read " << file << ": " << std::strerror(errno) << "\n";
+        return 2;
+    }
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        err << "pfe-sim: cannot read " << file << ": a read error\n";
+        return 2;
+    }
+    std::vector<ExportItem> items;
+    try {
+        items = ReadExport(bytes, table);
+    } catch (const ExportError &error) {
+        err << file << ":" << error.line << ": " << error.message << "\n";
+        return 1;
+    }
+    std::size_t nameWidth = 0;
+    for (const ExportItem &item : items)
+        nameWidth = std::max(nameWidth, item.name.size());
+    out << file << ": " << items.size() << (items.size() == 1 ? " feature" : " features")
+        << (items.empty() ? " (every value lies inside (-0.1, 0.1))" : "") << "\n";
+    for (const ExportItem &item : items) {
+        char id[32];
+        std::snprintf(id, sizeof id, "id %5u", item.id);
+        out << "  " << item.name << std::string(nameWidth - item.name.size(), ' ') << "  " << id
+            << "  " << (item.value[0] == '-' ? "" : " ") << item.value << "\n";
+    }
+    return 0;
+}
