@@ -1,1 +1,85 @@
-message(FATAL_ERROR "The Windows build is not set up yet.")
+# Windows build, cross-compiled with MinGW-w64 (cmake/mingw-w64-x86_64.cmake):
+#   PedFeatureEditor.asi  the module for the game
+#   ScriptHookRDR2.dll    the stand-in host: the eight host functions under their decorated names
+#   pfe-sim.exe           the stand-in game, the session-script runner and `show`, for Wine
+#                         (`play` needs a POSIX terminal and stays Linux-only)
+# plus the checks of tests/windows and the release ZIP.
+
+if(NOT PFE_DLLTOOL OR NOT PFE_OBJDUMP)
+  message(FATAL_ERROR "Configure the Windows build with the toolchain file "
+                      "cmake/mingw-w64-x86_64.cmake (cmake --preset mingw).")
+endif()
+
+# No MinGW runtime DLL may be needed beside the module or the stand-in.
+set(PFE_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+
+# ---- the host's import library ----------------------------------------------------------------
+# Maps the plain extern "C" names of src/host/host_interface.h onto the decorated names that
+# ScriptHookRDR2.dll exports.
+set(PFE_HOST_DEF ${CMAKE_SOURCE_DIR}/cmake/ScriptHookRDR2.def)
+set(PFE_HOST_IMPORTS ${CMAKE_BINARY_DIR}/lib/libScriptHookRDR2_imports.a)
+add_custom_command(OUTPUT ${PFE_HOST_IMPORTS}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/lib
+                   COMMAND ${PFE_DLLTOOL} --input-def ${PFE_HOST_DEF} --output-lib ${PFE_HOST_IMPORTS}
+                   DEPENDS ${PFE_HOST_DEF}
+                   COMMENT "Making the ScriptHookRDR2.dll import library")
+add_custom_target(pfe_host_imports DEPENDS ${PFE_HOST_IMPORTS})
+
+# ---- the module -------------------------------------------------------------------------------
+# A DLL named PedFeatureEditor.asi. The C runtime's DLL start-up runs the module's static
+# initialisation and then its DllMain. Nothing is exported: the host needs no export, it only
+# loads the file.
+add_library(PedFeatureEditor MODULE ${PFE_MODULE_SOURCES})
+set_target_properties(PedFeatureEditor PROPERTIES PREFIX "" SUFFIX ".asi")
+target_include_directories(PedFeatureEditor PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(PedFeatureEditor PRIVATE ${PFE_MODULE_FLAGS})
+target_link_libraries(PedFeatureEditor PRIVATE ${PFE_HOST_IMPORTS})
+target_link_options(PedFeatureEditor PRIVATE ${PFE_STATIC_RUNTIME} -Wl,--exclude-all-symbols
+                                             -Wl,--no-insert-timestamp)
+set_target_properties(PedFeatureEditor PROPERTIES LINK_DEPENDS ${PFE_HOST_IMPORTS})
+add_dependencies(PedFeatureEditor pfe_host_imports)
+pfe_warnings(PedFeatureEditor)
+
+# ---- pfe-sim.exe and the stand-in host ---------------------------------------------------------
+# The stand-in game lives in pfe-sim.exe, which exports it; ScriptHookRDR2.dll holds only the
+# host functions and reaches the game through imports from pfe-sim.exe. So one copy of the C++
+# runtime owns the game, its streams and its exceptions.
+add_executable(pfe-sim
+    standin/pfe_sim.cpp
+    standin/game.cpp
+    standin/natives.cpp
+    standin/world.cpp
+    standin/fiber_windows.cpp
+    standin/module_loader_windows.cpp
+    standin/platform_windows.cpp
+    standin/session_script.cpp
+    standin/screen.cpp
+    standin/xml_reader.cpp
+    src/data/face_features.cpp)
+target_include_directories(pfe-sim PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
+set_target_properties(pfe-sim PROPERTIES ENABLE_EXPORTS ON)
+target_link_options(pfe-sim PRIVATE ${PFE_STATIC_RUNTIME} -Wl,--export-all-symbols)
+add_dependencies(pfe-sim PedFeatureEditor)
+pfe_warnings(pfe-sim)
+
+add_library(ScriptHookRDR2 SHARED standin/host_api.cpp cmake/ScriptHookRDR2_standin.def)
+set_target_properties(ScriptHookRDR2 PROPERTIES PREFIX "")
+target_include_directories(ScriptHookRDR2 PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(ScriptHookRDR2 PRIVATE pfe-sim)
+target_link_options(ScriptHookRDR2 PRIVATE ${PFE_STATIC_RUNTIME})
+pfe_warnings(ScriptHookRDR2)
+
+enable_testing()
+add_subdirectory(tests/windows)
+
+# ---- release ZIP ------------------------------------------------------------------------------
+# `cpack` in the build folder makes PedFeatureEditor-<version>-win64.zip: the module and the
+# install text, nothing of the stand-in.
+install(TARGETS PedFeatureEditor LIBRARY DESTINATION . RUNTIME DESTINATION .)
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/INSTALL.txt DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME PedFeatureEditor)
+set(CPACK_PACKAGE_VENDOR "PedFeatureEditor")
+set(CPACK_PACKAGE_FILE_NAME PedFeatureEditor-${PROJECT_VERSION}-win64)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+include(CPack)

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/platform.h"
 #include "standin/session_script.h"
 
 static const char *const usage =
@@ -25,16 +26,6 @@ static const char *const usage =
     "  --trace        print every native call of every frame\n"
     "  --temp-dir     play each script in a fresh temporary directory, removed afterwards\n"
     "  --screen WxH   the character grid of 'print screen' (default 120x60)\n";
-
-static std::string ExecutableDirectory() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return ".";
-    path[length] = '\0';
-    std::string text(path);
-    return text.substr(0, text.rfind('/'));
-}
 
 static bool ParseScreen(const std::string &text, ScriptOptions &options) {
     int width = 0;
@@ -52,31 +43,30 @@ static bool ParseScreen(const std::string &text, ScriptOptions &options) {
 static std::string AbsolutePath(const std::string &path) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.string();
+    return error ? path : absolute.generic_string();
 }
 
 // Plays one script in a directory made for it, removed afterwards with what the run left.
 static int PlayInTemporaryDirectory(const std::string &file, const std::vector<ScriptStep> &steps,
                                     const ScriptOptions &options) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pfe-sim-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) == nullptr) {
-        std::cerr << "pfe-sim: cannot make a temporary directory: " << std::strerror(errno) << "\n";
+    std::string why;
+    const std::string name = platform::MakeTemporaryDirectory(why);
+    if (name.empty()) {
+        std::cerr << "pfe-sim: cannot make a temporary directory: " << why << "\n";
         return 2;
     }
     const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(name.data());
+    std::filesystem::current_path(name);
     const int status = PlayScript(file, steps, options, std::cout, std::cerr);
     std::filesystem::current_path(previous);
     std::error_code ignored;
-    std::filesystem::remove_all(name.data(), ignored);
+    std::filesystem::remove_all(name, ignored);
     return status;
 }
 
 static int Run(const std::vector<std::string> &args) {
     ScriptOptions options;
-    options.modulePath = ExecutableDirectory() + "/libPedFeatureEditor.so";
+    options.modulePath = platform::ExecutableDirectory() + "/" + platform::moduleFileName;
     bool temporaryDirectory = false;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {

@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "standin/game.h"
+#include "standin/platform.h"
 #include "standin/screen.h"
 
 // ---- the run ---------------------------------------------------------------------------------
@@ -40,7 +41,11 @@ class ScriptRun {
         err << step->file << ":" << step->line << ": " << what << "\n";
     }
     void RunFrames(int count);
+    void KeyMessage(uint32_t key, bool down);
     WorldEntity &Entity(int32_t handle);
+
+    // Key messages of `down` and `up` held for the next frame (see KeyMessage).
+    std::vector<std::pair<uint32_t, bool>> heldKeys;
 };
 
 // A script error found while playing: the script names something that is not there.
@@ -56,7 +61,20 @@ void ScriptRun::RunFrames(int count) {
         game.world.playerPed = defaultPlayerHandle;
     }
     framesRun = true;
+    for (const auto &[key, down] : heldKeys)
+        down ? game.KeyDown(key) : game.KeyUp(key);
+    heldKeys.clear();
     game.RunFrames(count);
+}
+
+// The module stamps each key message with GetTickCount. Where that is the system clock
+// (Windows), a message goes out right before the frame that should see it, so that the real
+// time the runner spends meanwhile cannot age it; on the virtual clock it goes out at once.
+void ScriptRun::KeyMessage(uint32_t key, bool down) {
+    if (platform::moduleReadsSystemClock)
+        heldKeys.emplace_back(key, down);
+    else
+        down ? game.KeyDown(key) : game.KeyUp(key);
 }
 
 WorldEntity &ScriptRun::Entity(int32_t handle) {
@@ -401,9 +419,7 @@ Action ParseClock(const Line &line) {
 Action ParseKeyMessage(const Line &line, bool down) {
     CountWords(line, 2, 2, down ? "down KEY" : "up KEY");
     const uint32_t key = Key(line, 1);
-    if (down)
-        return [=](ScriptRun &run) { run.game.KeyDown(key); };
-    return [=](ScriptRun &run) { run.game.KeyUp(key); };
+    return [=](ScriptRun &run) { run.KeyMessage(key, down); };
 }
 
 Action ParseTap(const Line &line) {
@@ -412,8 +428,8 @@ Action ParseTap(const Line &line) {
     const uint32_t count = line.words.size() > 2 ? Count(line, 2, "a number of taps", 1000000) : 1;
     return [=](ScriptRun &run) {
         for (uint32_t i = 0; i < count; ++i) {
-            run.game.KeyDown(key);
-            run.game.KeyUp(key);
+            run.KeyMessage(key, true);
+            run.KeyMessage(key, false);
             run.RunFrames(1);
         }
     };
@@ -430,7 +446,7 @@ Action ParseBlock(const Line &line, bool block) {
     const std::string name = FileName(line, 1);
     if (block)
         return [=](ScriptRun &) {
-            if (mkdir(name.c_str(), 0755) != 0)
+            if (!platform::MakeDirectory(name))
                 throw PlayError{"cannot block " + name + ": " + std::strerror(errno)};
         };
     return [=](ScriptRun &) {
@@ -511,8 +527,7 @@ Action ParseExpectNoFile(const Line &line) {
         line.Error("usage: expect no-file NAME");
     const std::string name = FileName(line, 2);
     return [=](ScriptRun &run) {
-        struct stat status;
-        if (lstat(name.c_str(), &status) == 0)
+        if (platform::PathExists(name))
             run.Fail("expected no file " + name + "; it exists");
     };
 }
@@ -589,6 +604,9 @@ Action ParseLine(const Line &line) {
     if (command == "hash") return ParseHash(line);
     if (command == "dictionary-delay") return ParseDictionaryDelay(line);
     if (command == "drop-dictionary") return ParseDropDictionary(line);
+    if (platform::moduleReadsSystemClock && (command == "frame-time" || command == "clock" || command == "wait"))
+        line.Error("'" + command + "' needs the stand-in's virtual clock; in the Windows build the module "
+                   "reads the system clock");
     if (command == "frame") return ParseFrame(line);
     if (command == "frame-time") return ParseFrameTime(line);
     if (command == "clock") return ParseClock(line);

@@ -1,0 +1,73 @@
+// The Windows loader does what the game's host relies on: LoadLibrary maps the module and
+// calls its entry point with reason 1, FreeLibrary calls it with reason 0 and unmaps it. A
+// module file can be mapped only once per process, so a fresh load is possible only while no
+// earlier load of it is left; the constructor refuses otherwise instead of sharing state.
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "standin/module_loader.h"
+
+static std::string LastErrorText() {
+    const DWORD code = GetLastError();
+    char text[256] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, text, sizeof text, nullptr);
+    std::string message(text, length);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+        message.pop_back();
+    return "Windows error " + std::to_string(code) + (message.empty() ? "" : ": " + message);
+}
+
+// The entry point the loader calls: the one named in the module's PE header (the C runtime's
+// start-up, which initializes the module's globals and then calls its DllMain).
+static void *EntryPointOf(HMODULE module) {
+    const unsigned char *base = reinterpret_cast<const unsigned char *>(module);
+    const IMAGE_DOS_HEADER *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+    const IMAGE_NT_HEADERS64 *nt = reinterpret_cast<const IMAGE_NT_HEADERS64 *>(base + dos->e_lfanew);
+    const DWORD offset = nt->OptionalHeader.AddressOfEntryPoint;
+    return offset == 0 ? nullptr : const_cast<unsigned char *>(base + offset);
+}
+
+LoadedModule::LoadedModule(const std::string &path) {
+    HMODULE already = nullptr;
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, path.c_str(), &already))
+        throw std::runtime_error("cannot load a fresh copy of module " + path +
+                                 ": an earlier load of it is still mapped");
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (module == nullptr)
+        throw std::runtime_error("cannot load module " + path + ": " + LastErrorText());
+    void *start = EntryPointOf(module);
+    if (start == nullptr) {
+        FreeLibrary(module);
+        throw std::runtime_error("module " + path + " has no entry point");
+    }
+    handle = module;
+    entry = reinterpret_cast<EntryPoint>(start);
+    // LoadLibrary has called the entry point with reason 1 already.
+    attached = true;
+}
+
+LoadedModule::~LoadedModule() {
+    if (handle != nullptr)
+        FreeLibrary(static_cast<HMODULE>(handle));
+}
+
+// LoadLibrary attached the module; nothing is left to do.
+void LoadedModule::Attach() {}
+
+// FreeLibrary calls the entry point with reason 0 and unmaps the module.
+void LoadedModule::Detach() {
+    if (!attached)
+        return;
+    attached = false;
+    HMODULE module = static_cast<HMODULE>(handle);
+    handle = nullptr;
+    FreeLibrary(module);
+}
+
+int LoadedModule::CallEntry(unsigned int reason) { return entry(handle, reason, nullptr); }

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Plays one session script with the Linux pfe-sim and with pfe-sim.exe under Wine, each in a
+# fresh folder, and holds the Wine run to the Linux one: both pass, they print the same
+# screens, and they leave byte-identical files.
+#
+# Under Windows the module reads the system clock, so a script that depends on the stand-in's
+# virtual clock cannot run there: one with a `wait`, `clock` or `frame-time` command, or one
+# that says so with a comment line "# needs: virtual-clock" (for a script whose frames must
+# age a key release). Such a script is reported as skipped (exit status 77).
+#
+# Usage: run_session.sh LINUX_PFE_SIM PFE_SIM_EXE WINE64 WINEPREFIX WORK_FOLDER SCRIPT
+set -uo pipefail
+linux_sim=$1
+windows_sim=$2
+wine64=$3
+export WINEPREFIX=$4 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+work=$5
+script=$6
+
+clock_lines=$(grep -nE '^[[:space:]]*((wait|clock|frame-time)([[:space:]]|$)|#[[:space:]]*needs:[[:space:]]*virtual-clock)' "$script")
+if [ -n "$clock_lines" ]; then
+    echo "skipped: $script depends on the virtual clock:"
+    sed 's/^/    line /' <<<"$clock_lines"
+    exit 77
+fi
+
+rm -rf "$work"
+mkdir -p "$work/linux" "$work/wine"
+(cd "$work/linux" && "$linux_sim" run "$script" >"$work/linux.out" 2>"$work/linux.err")
+linux_status=$?
+(cd "$work/wine" && "$wine64" "$windows_sim" run "$script" >"$work/wine.out" 2>"$work/wine.err" </dev/null)
+wine_status=$?
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+if [ "$linux_status" -ne 0 ]; then
+    fail "the Linux pfe-sim exits with $linux_status:"
+    sed 's/^/    /' "$work/linux.err"
+fi
+if [ "$wine_status" -ne 0 ]; then
+    fail "pfe-sim.exe under Wine exits with $wine_status:"
+    sed 's/^/    /' "$work/wine.err"
+fi
+# Windows writes its console output with CR LF; the screens themselves must match.
+if ! diff <(tr -d '\r' <"$work/linux.out") <(tr -d '\r' <"$work/wine.out") >"$work/out.diff"; then
+    fail "pfe-sim.exe prints other screens than the Linux pfe-sim (< Linux, > Wine):"
+    head -40 "$work/out.diff" | sed 's/^/    /'
+fi
+# Every file and folder either run left behind, compared byte for byte.
+linux_files=$(cd "$work/linux" && find . -mindepth 1 | LC_ALL=C sort)
+wine_files=$(cd "$work/wine" && find . -mindepth 1 | LC_ALL=C sort)
+if [ "$linux_files" != "$wine_files" ]; then
+    fail "the runs leave different files (< Linux, > Wine):"
+    diff <(echo "$linux_files") <(echo "$wine_files") | sed 's/^/    /'
+fi
+exported=0
+while IFS= read -r name; do
+    [ -f "$work/linux/$name" ] && [ -f "$work/wine/$name" ] || continue
+    exported=$((exported + 1))
+    cmp "$work/linux/$name" "$work/wine/$name" >/dev/null || fail "$name differs: $(cmp "$work/linux/$name" "$work/wine/$name" 2>&1)"
+done <<<"$linux_files"
+
+if [ "$failures" -ne 0 ]; then
+    echo "(both runs are kept in $work)"
+    exit 1
+fi
+echo "$(basename "$script"): Linux and Wine agree; $exported exported file(s) byte-identical"
