@@ -1,0 +1,877 @@
+// Randomized model check of whole sessions: a long run of random game events and key messages
+// is played against the module through the stand-in, and a reference model of the editor,
+// written here from the editor's documented behaviour, predicts every native call of every
+// frame (with its arguments and texts), the cameras the game holds afterwards, and the bytes
+// of every exported file. The first divergence fails the run with its seed and frame.
+//
+// PFE_SEED picks another seed, PFE_FRAMES another length; a failure prints both, so that
+//   PFE_SEED=<seed> PFE_FRAMES=<frames> ctest -R ModelCheck
+// replays it exactly.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "standin/game.h"
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool underSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool underSanitizer = true;
+#else
+constexpr bool underSanitizer = false;
+#endif
+#else
+constexpr bool underSanitizer = false;
+#endif
+
+// A sanitizer makes every frame many times dearer: fewer frames keep such a run near a minute.
+constexpr uint64_t defaultFrames = underSanitizer ? 20000 : 100000;
+constexpr uint64_t defaultSeed = 20261208;
+
+namespace native {
+constexpr uint64_t getHashKey = 0xFD340785ADF8CFB7;
+constexpr uint64_t playerPedId = 0x096275889B8E0EE0;
+constexpr uint64_t clearPedTasks = 0xAAA34F8A7CB32098;
+constexpr uint64_t requestAnimDict = 0xA862A2AD321F94B4;
+constexpr uint64_t hasAnimDictLoaded = 0x27FF6FE8009B40CA;
+constexpr uint64_t freeAimTarget = 0xA6817C110B830EAD;
+constexpr uint64_t isFreeAiming = 0x936F967D4BE1CE9D;
+constexpr uint64_t doesEntityExist = 0xD42BD6EB2E0F1677;
+constexpr uint64_t entityModel = 0xDA76A9F39210D365;
+constexpr uint64_t isEntityAPed = 0xCF8176912DDA4EA5;
+constexpr uint64_t isPedHuman = 0xB980061DA992779D;
+constexpr uint64_t setTextScale = 0x4170B650590B3B00;
+constexpr uint64_t drawText = 0xD79334A4BB99BAD1;
+constexpr uint64_t taskPlayAnim = 0xEA47FE3719165B94;
+constexpr uint64_t afterPlayAnim = 0x36CDD81627A6FCD2;
+constexpr uint64_t doesCamExist = 0x153AD457764FD704;
+constexpr uint64_t createCam = 0x57CDF879EA466C46;
+constexpr uint64_t offsetPoint = 0x1899F328B0E12848;
+constexpr uint64_t setCamCoord = 0xF9EE7D419EE49DE6;
+constexpr uint64_t entityHeading = 0xC230DD956E2F5507;
+constexpr uint64_t setCamRot = 0x63DFA6810AD78719;
+constexpr uint64_t setCamFov = 0x27666E5988D9D429;
+constexpr uint64_t renderScriptCams = 0x33281167E4942E4F;
+constexpr uint64_t setCamActive = 0x87295BCA613800C8;
+constexpr uint64_t destroyCam = 0x4E67E0B6D7FD5145;
+constexpr uint64_t setFaceFeature = 0x5653AB26C82938CF;
+} // namespace native
+
+constexpr uint32_t keyF7 = 0x76, keyF8 = 0x77, keyDelete = 0x2E, keyLeft = 0x25, keyUp = 0x26,
+                   keyRight = 0x27, keyDown = 0x28;
+constexpr int32_t firstPlayer = 1000;
+constexpr int entityPool = 24; // handles 1..24 come and go, and are reused
+const char *const poseDictionary = "mini_games@story@mud5@cracksafe@small_r@safe";
+
+uint64_t Bits(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+uint64_t Handle(int32_t handle) { return static_cast<uint32_t>(handle); }
+
+std::string Printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string Printf(const char *format, ...) {
+    char buffer[4096];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+std::vector<std::string> ReadLines(const std::string &path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+// One native call as the model expects it. Arguments named in addressMask are addresses
+// (strings, out-parameters) and are not compared; the text is what the stand-in recorded of
+// the call's string argument.
+struct ExpectedCall {
+    uint64_t hash = 0;
+    int argumentCount = 0;
+    std::array<uint64_t, maxNativeArguments> arguments{};
+    unsigned addressMask = 0;
+    std::string text;
+};
+
+std::string Describe(uint64_t hash, int count, const uint64_t *arguments, const std::string &text) {
+    const NativeInfo *info = FindNative(hash);
+    std::string out = info != nullptr ? info->name : Printf("0x%016" PRIX64, hash);
+    out += "(";
+    for (int i = 0; i < count; ++i)
+        out += Printf("%s0x%" PRIX64, i == 0 ? "" : ", ", arguments[i]);
+    out += ")";
+    if (!text.empty()) {
+        std::string shown = text.size() > 80 ? text.substr(0, 80) + "..." : text;
+        for (char &c : shown)
+            if (c == '\n')
+                c = '|';
+        out += " \"" + shown + "\"";
+    }
+    return out;
+}
+
+// ---- the reference model ------------------------------------------------------------------
+
+struct ModelEntity {
+    EntityKind kind = EntityKind::ped;
+    uint32_t model = 0;
+    bool human = false;
+    WorldEntity placed; // position and heading, for the camera placement
+};
+
+struct ModelCamera {
+    uint32_t type = 0;
+    Vec3 position;
+    Vec3 rotation;
+    int32_t rotationOrder = 0;
+    float fieldOfView = 0.0f;
+    bool active = false;
+};
+
+struct KeySlot {
+    uint32_t time = 0;
+    bool isUp = false;
+};
+
+class EditorModel {
+  public:
+    EditorModel(std::vector<std::string> modelNames, std::vector<std::string> featureNames,
+                std::vector<uint32_t> featureIds)
+        : catalogue(std::move(modelNames)), names(std::move(featureNames)),
+          ids(std::move(featureIds)) {}
+
+    // ---- the game's side, changed by the run's events ----
+    std::map<int32_t, ModelEntity> entities;
+    int32_t playerPed = firstPlayer;
+    bool freeAiming = false;
+    int32_t aimTarget = 0;
+    std::map<std::string, uint32_t> forcedHashes;
+    uint32_t dictionaryDelay = 0;
+    bool dictionaryRequested = false;
+    bool dictionaryDropped = false;
+    uint64_t dictionaryRequestedFrame = 0;
+    std::map<int32_t, ModelCamera> cameras;
+    int32_t nextCamera = 1;
+
+    // ---- the host's side ----
+    uint32_t clock = 0;
+    uint32_t frameTime = 16;
+    uint64_t frame = 0;
+    std::array<KeySlot, 255> keys{};
+
+    // ---- the editor ----
+    int32_t selectedPed = 0;
+    int32_t aimedEntity = 0;
+    int32_t editorCamera = 0;
+    int32_t cursor = 0;
+    std::string label;
+    std::string statusLine;
+    std::array<float, 54> values{};
+    std::map<uint32_t, std::string> namesByHash;
+    bool started = false;
+    bool waitingForDictionary = false;
+
+    // ---- the working directory ----
+    std::map<std::string, std::string> files;
+    std::set<std::string> blockedNames; // directories put where a file would go
+
+    // ---- what the last frame did ----
+    std::vector<ExpectedCall> calls;
+    std::string exportedFile; // the file name of an export in the last frame, if any
+
+    bool Exists(int32_t handle) const { return entities.count(handle) != 0; }
+    bool Editing() const { return Exists(selectedPed) && !waitingForDictionary; }
+    bool DictionaryLoaded() const {
+        return dictionaryRequested && !dictionaryDropped &&
+               frame >= dictionaryRequestedFrame + dictionaryDelay;
+    }
+    std::string ExportName() const { return "Moulary_" + label + ".xml"; }
+
+    void KeyMessage(uint32_t key, bool isUp) {
+        if (key >= keys.size())
+            return;
+        keys[key].time = clock;
+        keys[key].isUp = isUp;
+    }
+
+    void Frame() {
+        ++frame;
+        calls.clear();
+        exportedFile.clear();
+        if (!started) {
+            started = true;
+            BuildNameMap();
+        }
+        Pass();
+        clock += frameTime;
+    }
+
+  private:
+    std::vector<std::string> catalogue;
+    std::vector<std::string> names;
+    std::vector<uint32_t> ids;
+
+    ExpectedCall &Call(uint64_t hash, std::initializer_list<uint64_t> arguments,
+                       unsigned addressMask = 0, std::string text = std::string()) {
+        ExpectedCall call;
+        call.hash = hash;
+        for (uint64_t argument : arguments)
+            call.arguments[static_cast<std::size_t>(call.argumentCount++)] = argument;
+        call.addressMask = addressMask;
+        call.text = std::move(text);
+        calls.push_back(std::move(call));
+        return calls.back();
+    }
+
+    bool AskExists(int32_t handle) {
+        Call(native::doesEntityExist, {Handle(handle)});
+        return Exists(handle);
+    }
+
+    bool AskCameraExists(int32_t handle) {
+        Call(native::doesCamExist, {Handle(handle)});
+        return cameras.count(handle) != 0;
+    }
+
+    bool AskDictionaryLoaded() {
+        Call(native::hasAnimDictLoaded, {0}, 1u, poseDictionary);
+        return DictionaryLoaded();
+    }
+
+    void Draw(const std::string &text, float scale, float x, float y) {
+        Call(native::setTextScale, {Bits(scale), Bits(scale)});
+        Call(native::drawText, {0, Bits(x), Bits(y)}, 1u, text);
+    }
+
+    bool JustReleased(uint32_t key) {
+        KeySlot &slot = keys[key];
+        if (static_cast<uint32_t>(clock - slot.time) < 100u && slot.isUp) {
+            slot = KeySlot();
+            return true;
+        }
+        return false;
+    }
+
+    void BuildNameMap() {
+        for (const std::string &name : catalogue) {
+            Call(native::getHashKey, {0}, 1u, name);
+            auto forced = forcedHashes.find(name);
+            const uint32_t hash = forced != forcedHashes.end() ? forced->second : HashOfName(name);
+            namesByHash.emplace(hash, name); // the first name filed for a hash stays
+        }
+    }
+
+    void SetLabel(int32_t entity) {
+        Call(native::entityModel, {Handle(entity)});
+        const uint32_t model = Exists(entity) ? entities.at(entity).model : 0;
+        auto found = namesByHash.find(model);
+        label = found != namesByHash.end() ? found->second : Printf("0x%X", model);
+    }
+
+    void Pass() {
+        if (waitingForDictionary) {
+            if (!AskDictionaryLoaded())
+                return;
+            waitingForDictionary = false;
+        } else if (!AskDictionaryLoaded()) {
+            Call(native::requestAnimDict, {0}, 1u, poseDictionary);
+            if (!dictionaryRequested || dictionaryDropped) {
+                dictionaryRequested = true;
+                dictionaryDropped = false;
+                dictionaryRequestedFrame = frame;
+            }
+            if (!AskDictionaryLoaded()) {
+                waitingForDictionary = true;
+                return;
+            }
+        }
+
+        Call(native::freeAimTarget, {0, 0}, 2u);
+        aimedEntity = Exists(aimTarget) ? aimTarget : 0;
+        Call(native::isFreeAiming, {0});
+        if (!freeAiming)
+            aimedEntity = 0;
+
+        if (!AskExists(selectedPed))
+            Selection();
+        DeleteKey();
+        if (AskExists(selectedPed))
+            EditingPass();
+    }
+
+    void Selection() {
+        if (!AskExists(aimedEntity)) {
+            Draw("F7 to select Self", 0.5f, 0.45f, 0.5f);
+            if (JustReleased(keyF7)) {
+                Call(native::playerPedId, {});
+                selectedPed = playerPed;
+                SetLabel(selectedPed);
+            }
+        }
+        bool humanPed = AskExists(aimedEntity);
+        if (humanPed) {
+            Call(native::isEntityAPed, {Handle(aimedEntity)});
+            humanPed = entities.at(aimedEntity).kind == EntityKind::ped;
+        }
+        if (humanPed) {
+            Call(native::isPedHuman, {Handle(aimedEntity)});
+            humanPed = entities.at(aimedEntity).human;
+        }
+        if (humanPed) {
+            SetLabel(aimedEntity);
+            Draw("F7 to select " + label, 0.5f, 0.45f, 0.5f);
+            if (JustReleased(keyF7))
+                selectedPed = aimedEntity;
+        } else if (AskExists(aimedEntity)) {
+            Draw("Invalid Entity", 0.5f, 0.45f, 0.5f);
+        }
+        aimedEntity = 0;
+    }
+
+    void DeleteKey() {
+        if (!JustReleased(keyDelete))
+            return;
+        Call(native::clearPedTasks, {Handle(selectedPed), 1, 1});
+        selectedPed = 0;
+        label.clear();
+        if (!AskCameraExists(editorCamera))
+            return;
+        Call(native::setCamActive, {Handle(editorCamera), 0});
+        cameras.at(editorCamera).active = false;
+        Call(native::destroyCam, {Handle(editorCamera), 1});
+        cameras.erase(editorCamera);
+    }
+
+    void EditingPass() {
+        Call(native::taskPlayAnim,
+             {Handle(selectedPed), 0, 0, 0, 0, 0xFFFFFFFFu, 1, 0, 0, 0, 0, 0, 0}, 6u, "open");
+        Call(native::afterPlayAnim, {});
+        if (!AskCameraExists(editorCamera))
+            StartSession();
+        Overlay();
+        ArrowKeys();
+        ExportKey();
+    }
+
+    void StartSession() {
+        Call(native::createCam, {26379945u, 1});
+        editorCamera = nextCamera++;
+        ModelCamera &camera = cameras[editorCamera];
+        camera.type = 26379945u;
+        const WorldEntity &ped = entities.at(selectedPed).placed;
+        Call(native::offsetPoint, {Handle(selectedPed), Bits(-1.0f), Bits(3.0f), Bits(0.4f)});
+        const Vec3 point = World::OffsetPoint(ped, Vec3{-1.0f, 3.0f, 0.4f});
+        Call(native::setCamCoord,
+             {Handle(editorCamera), Bits(point.x), Bits(point.y), Bits(point.z)});
+        camera.position = point;
+        Call(native::entityHeading, {Handle(selectedPed)});
+        const float yaw = ped.heading + 200.0f;
+        Call(native::setCamRot, {Handle(editorCamera), Bits(0.0f), Bits(0.0f), Bits(yaw), 0});
+        camera.rotation = Vec3{0.0f, 0.0f, yaw};
+        camera.rotationOrder = 0;
+        Call(native::setCamFov, {Handle(editorCamera), Bits(20.0f)});
+        camera.fieldOfView = 20.0f;
+        Call(native::renderScriptCams, {1, 0, 3000, 0, 0, 1});
+        Call(native::setCamActive, {Handle(editorCamera), 1});
+        camera.active = true;
+        values.fill(0.0f);
+        statusLine = "Press F8 to save XML";
+    }
+
+    void Overlay() {
+        Draw(statusLine, 0.5f, 0.02f, 0.02f);
+        std::string list;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            list += Printf("%s = %.2f\n", names[i].c_str(), static_cast<double>(values[i]));
+            Call(native::setFaceFeature, {Handle(selectedPed), ids[i], Bits(values[i])});
+        }
+        Draw(list, 0.27f, 0.03f, 0.06f);
+        Draw("->", 0.27f, 0.02f, static_cast<float>(cursor) * 0.01665f + 0.06f);
+    }
+
+    void ArrowKeys() {
+        if (JustReleased(keyDown) && ++cursor >= 54)
+            cursor = 0;
+        if (JustReleased(keyUp) && --cursor < 0)
+            cursor = 53;
+        if (JustReleased(keyRight))
+            values[static_cast<std::size_t>(cursor)] += 0.1f;
+        if (JustReleased(keyLeft))
+            values[static_cast<std::size_t>(cursor)] -= 0.1f;
+    }
+
+    std::string ExportBytes() const {
+        std::string text = "      <expressions>\r\n";
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            const float v = values[k];
+            if (v > -0.1f && v < 0.1f)
+                continue;
+            text += Printf("        <Item>\r\n          <id value=\"%d\"/>\r\n"
+                           "          <value value=\"%f\"/>\r\n        </Item>\r\n",
+                           static_cast<int>(ids[k]), static_cast<double>(v));
+        }
+        return text + "      </expressions>";
+    }
+
+    void ExportKey() {
+        if (!JustReleased(keyF8))
+            return;
+        const std::string name = ExportName();
+        exportedFile = name;
+        if (blockedNames.count(name) != 0 || blockedNames.count(name + ".tmp") != 0) {
+            statusLine = "~COLOR_YELLOW~Cannot open " + name + "!";
+            return;
+        }
+        files[name] = ExportBytes();
+        statusLine = "Wrote " + name;
+    }
+};
+
+// ---- the run ------------------------------------------------------------------------------
+
+uint64_t EnvironmentNumber(const char *name, uint64_t fallback) {
+    const char *text = std::getenv(name);
+    if (text == nullptr || *text == '\0')
+        return fallback;
+    char *end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 0);
+    if (end == nullptr || *end != '\0')
+        throw std::invalid_argument(std::string(name) + " is not a number: " + text);
+    return value;
+}
+
+std::string ReadFile(const std::filesystem::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+class ModelCheck : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pfe-model-check-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory = pattern;
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(directory);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(previous);
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
+    }
+
+    std::filesystem::path directory;
+    std::filesystem::path previous;
+};
+
+class SessionRun {
+  public:
+    SessionRun(uint64_t runSeed, uint64_t runFrames, const std::vector<std::string> &modelNames,
+               std::vector<std::string> featureNames, std::vector<uint32_t> featureIds)
+        : seed(runSeed), frames(runFrames), random(runSeed), catalogue(modelNames),
+          model(modelNames, std::move(featureNames), std::move(featureIds)) {}
+
+    // Plays the whole run; returns an empty text, or what diverged where.
+    std::string Play() {
+        Prepare();
+        game.LoadModule(PFE_MODULE_PATH);
+        for (uint64_t f = 0; f < frames; ++f) {
+            if (model.started)
+                RandomEvents();
+            model.Frame();
+            game.RunFrame();
+            std::string divergence = CompareFrame();
+            if (!divergence.empty())
+                return Printf("seed %" PRIu64 ", frame %" PRIu64 " (of %" PRIu64 "): ", seed,
+                              model.frame, frames) +
+                       divergence;
+        }
+        std::string divergence = CompareDirectory();
+        if (!divergence.empty())
+            return Printf("seed %" PRIu64 ", after the last frame: ", seed) + divergence;
+        return std::string();
+    }
+
+    // What the run went through, so that a run that tested little shows it.
+    uint64_t editingFrames = 0, exports = 0, failedExports = 0, sessions = 0, selections = 0;
+
+  private:
+    uint64_t seed;
+    uint64_t frames;
+    std::mt19937_64 random;
+    std::vector<std::string> catalogue;
+    EditorModel model;
+    Game game;
+    std::vector<uint32_t> models; // the model hashes peds of this run are made of
+
+    uint32_t Below(uint32_t bound) {
+        return static_cast<uint32_t>(std::uniform_int_distribution<uint64_t>(0, bound - 1)(random));
+    }
+    bool Chance(double probability) { return std::uniform_real_distribution<double>(0, 1)(random) < probability; }
+    float Between(float low, float high) { return std::uniform_real_distribution<float>(low, high)(random); }
+
+    void Prepare() {
+        // Names that collide, one that hashes to 0 (the model of a handle that names nothing)
+        // and one in the upper half of the hash range.
+        for (int i = 0; i < 3; ++i) {
+            const std::string &earlier = catalogue[Below(600)];
+            const std::string &later = catalogue[600 + Below(600)];
+            if (i == 0)
+                ForceHash(later, HashOfName(earlier)); // the earlier name keeps the hash
+            else
+                ForceHash(earlier, HashOfName(later)); // the earlier name takes the later's hash
+        }
+        ForceHash(catalogue[1200 + Below(60)], 0);
+        ForceHash(catalogue[Below(1271)], 0x80000000u | Below(0x7FFFFFFF));
+        // A small set of models, so that exports under one name are rewritten often.
+        for (int i = 0; i < 40; ++i)
+            models.push_back(game.world.HashForName(catalogue[Below(1271)]));
+        for (const auto &forced : game.world.forcedHashes)
+            models.push_back(forced.second);
+        for (int i = 0; i < 8; ++i)
+            models.push_back(Below(0xFFFFFFFFu) | 1u); // almost surely no catalogue name
+        models.push_back(0x0D);
+        // The run starts a little before the tick counter wraps, so the wrap falls inside it.
+        const uint32_t start = 0xFFFFFFFFu - 400000u - Below(400000);
+        game.SetClock(start);
+        model.clock = start;
+        model.dictionaryDelay = Below(3);
+        game.world.dictionaryDelayFrames = model.dictionaryDelay;
+        SpawnAt(firstPlayer, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+        game.world.playerPed = model.playerPed = firstPlayer;
+        for (int i = 0; i < 10; ++i)
+            SpawnRandom();
+    }
+
+    void ForceHash(const std::string &name, uint32_t hash) {
+        game.world.forcedHashes[name] = hash;
+        model.forcedHashes[name] = hash;
+    }
+
+    void SpawnAt(int32_t handle, EntityKind kind, uint32_t modelHash, bool human) {
+        WorldEntity &entity = game.world.Spawn(handle, kind, modelHash, human);
+        entity.position = Vec3{Between(-3000, 3000), Between(-3000, 3000), Between(-50, 400)};
+        entity.heading = Between(-720, 720);
+        ModelEntity &copy = model.entities[handle];
+        copy.kind = kind;
+        copy.model = modelHash;
+        copy.human = entity.human;
+        copy.placed = entity;
+    }
+
+    void SpawnRandom() {
+        const int32_t handle = static_cast<int32_t>(1 + Below(entityPool));
+        if (model.Exists(handle))
+            return;
+        const uint32_t which = Below(10);
+        const EntityKind kind = which < 8 ? EntityKind::ped : which == 8 ? EntityKind::vehicle : EntityKind::object;
+        SpawnAt(handle, kind, models[Below(static_cast<uint32_t>(models.size()))], which < 6);
+    }
+
+    int32_t AnyHandle() {
+        const uint32_t which = Below(entityPool + 3);
+        if (which == entityPool)
+            return model.playerPed;
+        if (which == entityPool + 1)
+            return 0;
+        if (which == entityPool + 2)
+            return 5000 + static_cast<int32_t>(Below(10)); // names nothing, ever
+        return static_cast<int32_t>(1 + which);
+    }
+
+    void Message(uint32_t key, bool isUp) {
+        // The flags other than is-up-now vary; the editor must not care about them.
+        game.KeyboardMessage(key, static_cast<uint16_t>(1 + Below(3)), static_cast<uint8_t>(Below(256)),
+                             Chance(0.5), Chance(0.2), isUp || Chance(0.3), isUp);
+        model.KeyMessage(key, isUp);
+    }
+
+    uint32_t RandomKey() {
+        static const uint32_t editingKeys[] = {keyDown, keyDown, keyUp, keyRight, keyRight, keyRight,
+                                               keyLeft, keyLeft, keyF8, keyF7};
+        static const uint32_t selectionKeys[] = {keyF7, keyDown, keyUp, keyRight, keyLeft, keyF8};
+        const uint32_t which = Below(100);
+        if (which < 5)
+            return keyDelete;
+        if (which < 7)
+            return 0x41; // a key the editor never tests
+        if (which < 8)
+            return 255 + Below(2000); // beyond the table: ignored
+        if (model.Editing())
+            return editingKeys[Below(10)];
+        return selectionKeys[Below(6)];
+    }
+
+    void Keys() {
+        const uint32_t count = 1 + Below(Chance(0.2) ? 4 : 1);
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t key = RandomKey();
+            const uint32_t shape = Below(10);
+            if (shape < 6) { // a tap
+                Message(key, false);
+                Message(key, true);
+            } else if (shape < 8) { // a release alone
+                Message(key, true);
+            } else if (shape < 9) { // a press alone: hides a pending release
+                Message(key, false);
+            } else { // a release, then time passes before the frame
+                Message(key, true);
+                Wait(Chance(0.5) ? 100 - Below(3) : 100 + Below(200));
+            }
+        }
+    }
+
+    void Wait(uint32_t milliseconds) {
+        game.AdvanceClock(milliseconds);
+        model.clock += milliseconds;
+    }
+
+    void Block() {
+        const std::string name = model.ExportName() + (Chance(0.5) ? ".tmp" : "");
+        if (model.label.empty() || model.blockedNames.count(name) != 0)
+            return;
+        std::filesystem::remove(name);
+        model.files.erase(name);
+        std::filesystem::create_directory(name);
+        model.blockedNames.insert(name);
+    }
+
+    void Unblock() {
+        if (model.blockedNames.empty())
+            return;
+        auto which = model.blockedNames.begin();
+        std::advance(which, Below(static_cast<uint32_t>(model.blockedNames.size())));
+        std::filesystem::remove(*which);
+        model.blockedNames.erase(which);
+    }
+
+    void RandomEvents() {
+        if (Chance(model.Editing() ? 0.02 : 0.15)) { // aim at something, or at nothing, or stop aiming
+            game.world.freeAiming = model.freeAiming = Chance(0.7);
+            game.world.aimTarget = model.aimTarget = AnyHandle();
+        }
+        if (Chance(0.03))
+            SpawnRandom();
+        if (Chance(model.Editing() ? 0.004 : 0.02)) {
+            const int32_t handle = AnyHandle();
+            if (model.Exists(handle) && (handle != model.playerPed || Chance(0.2))) {
+                game.world.Remove(handle);
+                model.entities.erase(handle);
+            }
+        }
+        if (!model.Exists(model.playerPed) && Chance(0.05))
+            SpawnAt(model.playerPed, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+        if (Chance(0.01)) {
+            const int32_t handle = AnyHandle();
+            if (model.Exists(handle)) {
+                WorldEntity *entity = game.world.Find(handle);
+                entity->position = Vec3{Between(-3000, 3000), Between(-3000, 3000), Between(-50, 400)};
+                entity->heading = Between(-720, 720);
+                model.entities[handle].placed = *entity;
+            }
+        }
+        if (Chance(0.002)) { // another ped becomes the player's
+            const int32_t handle = Chance(0.5) ? firstPlayer : static_cast<int32_t>(1 + Below(entityPool));
+            game.world.playerPed = model.playerPed = handle;
+        }
+        if (Chance(0.25))
+            Keys();
+        if (Chance(0.05))
+            Wait(Below(60));
+        if (Chance(0.01))
+            game.frameTimeMs = model.frameTime = 1 + Below(60);
+        if (Chance(0.002) && model.cameras.count(model.editorCamera) != 0) {
+            game.world.DestroyCamera(model.editorCamera); // the game drops the camera
+            model.cameras.erase(model.editorCamera);
+        }
+        if (Chance(0.002) && !model.waitingForDictionary) {
+            game.world.DropDictionary(poseDictionary);
+            model.dictionaryDropped = model.dictionaryRequested;
+        }
+        if (Chance(0.002))
+            game.world.dictionaryDelayFrames = model.dictionaryDelay = Below(4);
+        if (Chance(0.0015))
+            Block();
+        if (Chance(0.01))
+            Unblock();
+    }
+
+    std::string CompareFrame() {
+        const std::vector<NativeCallRecord> &actual = game.FrameCalls();
+        const std::vector<ExpectedCall> &expected = model.calls;
+        const std::size_t common = std::min(actual.size(), expected.size());
+        for (std::size_t i = 0; i < common; ++i) {
+            const ExpectedCall &want = expected[i];
+            const NativeCallRecord &got = actual[i];
+            bool same = want.hash == got.hash && want.argumentCount == got.argumentCount &&
+                        want.text == got.text;
+            for (int a = 0; same && a < want.argumentCount; ++a)
+                if ((want.addressMask & (1u << a)) == 0 &&
+                    want.arguments[static_cast<std::size_t>(a)] != got.arguments[static_cast<std::size_t>(a)])
+                    same = false;
+            if (!same)
+                return Printf("native call %zu: expected ", i + 1) +
+                       Describe(want.hash, want.argumentCount, want.arguments.data(), want.text) +
+                       ", the module made " +
+                       Describe(got.hash, got.argumentCount, got.arguments.data(), got.text);
+        }
+        if (actual.size() != expected.size()) {
+            std::string more = actual.size() > common
+                                   ? "next made: " + Describe(actual[common].hash, actual[common].argumentCount,
+                                                              actual[common].arguments.data(), actual[common].text)
+                                   : "next expected: " + Describe(expected[common].hash,
+                                                                  expected[common].argumentCount,
+                                                                  expected[common].arguments.data(),
+                                                                  expected[common].text);
+            return Printf("expected %zu native calls, the module made %zu; ", expected.size(),
+                          actual.size()) +
+                   more;
+        }
+        std::string cameras = CompareCameras();
+        if (!cameras.empty())
+            return cameras;
+        Count();
+        if (!model.exportedFile.empty())
+            return CompareExport(model.exportedFile);
+        return std::string();
+    }
+
+    void Count() {
+        for (const ExpectedCall &call : model.calls) {
+            if (call.hash == native::setFaceFeature) {
+                ++editingFrames;
+                break;
+            }
+            if (call.hash == native::createCam)
+                ++sessions;
+            if (call.hash == native::playerPedId)
+                ++selections;
+        }
+        if (!model.exportedFile.empty())
+            ++(model.statusLine.rfind("Wrote ", 0) == 0 ? exports : failedExports);
+    }
+
+    std::string CompareCameras() {
+        const std::map<int32_t, WorldCamera> &actual = game.world.cameras;
+        if (actual.size() != model.cameras.size())
+            return Printf("the game holds %zu cameras, expected %zu", actual.size(), model.cameras.size());
+        for (const auto &[handle, want] : model.cameras) {
+            auto found = actual.find(handle);
+            if (found == actual.end())
+                return Printf("camera %d does not exist", handle);
+            const WorldCamera &got = found->second;
+            if (got.type != want.type || got.active != want.active ||
+                Bits(got.position.x) != Bits(want.position.x) || Bits(got.position.y) != Bits(want.position.y) ||
+                Bits(got.position.z) != Bits(want.position.z) || Bits(got.rotation.z) != Bits(want.rotation.z) ||
+                got.rotationOrder != want.rotationOrder ||
+                Bits(got.fieldOfView) != Bits(want.fieldOfView))
+                return Printf("camera %d is not as expected (active %d, expected %d)", handle,
+                              got.active ? 1 : 0, want.active ? 1 : 0);
+        }
+        return std::string();
+    }
+
+    std::string CompareExport(const std::string &name) {
+        if (std::filesystem::exists(name + ".tmp") && model.blockedNames.count(name + ".tmp") == 0)
+            return "the temporary file " + name + ".tmp was left behind";
+        if (model.blockedNames.count(name) != 0)
+            return std::filesystem::is_directory(name) ? std::string() : name + " is no longer a directory";
+        auto want = model.files.find(name);
+        if (want == model.files.end())
+            return std::filesystem::exists(name) ? name + " exists, expected none" : std::string();
+        const std::string got = ReadFile(name);
+        if (got != want->second)
+            return name + " holds " + std::to_string(got.size()) + " bytes that differ from the " +
+                   std::to_string(want->second.size()) + " expected";
+        return std::string();
+    }
+
+    std::string CompareDirectory() {
+        std::set<std::string> seen;
+        for (const auto &entry : std::filesystem::directory_iterator(".")) {
+            const std::string name = entry.path().filename().string();
+            seen.insert(name);
+            if (entry.is_directory()) {
+                if (model.blockedNames.count(name) == 0)
+                    return "unexpected directory " + name;
+                continue;
+            }
+            auto want = model.files.find(name);
+            if (want == model.files.end())
+                return "unexpected file " + name;
+            if (ReadFile(entry.path()) != want->second)
+                return name + " does not hold the expected bytes";
+        }
+        for (const auto &file : model.files)
+            if (seen.count(file.first) == 0)
+                return file.first + " is missing";
+        return std::string();
+    }
+};
+
+TEST_F(ModelCheck, RandomSessionsFollowTheReferenceModel) {
+    const uint64_t seed = EnvironmentNumber("PFE_SEED", defaultSeed);
+    const uint64_t frames = EnvironmentNumber("PFE_FRAMES", defaultFrames);
+    std::vector<std::string> catalogue = ReadLines(PFE_TEST_DATA "/ped_model_names.txt");
+    std::vector<std::string> featureNames;
+    std::vector<uint32_t> featureIds;
+    for (const std::string &line : ReadLines(PFE_TEST_DATA "/face_features.txt")) {
+        std::istringstream fields(line);
+        std::string name;
+        uint32_t id = 0;
+        fields >> name >> id;
+        featureNames.push_back(name);
+        featureIds.push_back(id);
+    }
+    ASSERT_EQ(catalogue.size(), 1271u);
+    ASSERT_EQ(featureNames.size(), 54u);
+
+    std::printf("model check: seed %" PRIu64 ", %" PRIu64 " frames%s\n", seed, frames,
+                underSanitizer ? " (fewer under a sanitizer)" : "");
+    SessionRun run(seed, frames, catalogue, std::move(featureNames), std::move(featureIds));
+    const std::string divergence = run.Play();
+    std::printf("model check: %" PRIu64 " editing frames, %" PRIu64 " sessions, %" PRIu64
+                " self-selections, %" PRIu64 " exports written, %" PRIu64 " refused\n",
+                run.editingFrames, run.sessions, run.selections, run.exports, run.failedExports);
+    ASSERT_TRUE(divergence.empty()) << divergence << "\nreplay with PFE_SEED=" << seed
+                                    << " PFE_FRAMES=" << frames;
+    // A run that never edited, exported or met a refused export would prove little.
+    EXPECT_GT(run.editingFrames, frames / 10);
+    EXPECT_GT(run.sessions, 0u);
+    if (frames >= 20000) {
+        EXPECT_GT(run.exports, 10u);
+        EXPECT_GT(run.failedExports, 0u);
+    }
+}
+
+} // namespace
