@@ -9,6 +9,9 @@
 
 static Game *currentGame = nullptr;
 
+// Thrown on the script fiber to end a script that broke the host's rules.
+struct ScriptAbandoned {};
+
 static std::string Hex(uint64_t value) {
     std::ostringstream out;
     out << "0x" << std::uppercase << std::hex << value;
@@ -72,7 +75,13 @@ void Game::RunFrame() {
             continue;
         if (!script.fiber) {
             ScriptMainFunction main = script.main;
-            script.fiber = std::make_unique<Fiber>([main] { main(); });
+            script.fiber = std::make_unique<Fiber>([main] {
+                try {
+                    main();
+                } catch (const ScriptAbandoned &) {
+                    // Stop() unwound the script's own frames; RunFrame reports the reason.
+                }
+            });
         }
         script.fiber->Resume();
     }
@@ -110,9 +119,8 @@ void Game::Stop(const std::string &reason) {
     if (stopReason.empty())
         stopReason = reason;
     if (Fiber::Current() != nullptr) {
-        // Never resumed again: RunFrame sees the reason as soon as the fiber yields.
-        Fiber::Yield();
-        std::abort();
+        // Unwind the script's frames (so nothing they hold leaks) back to the fiber's start.
+        throw ScriptAbandoned();
     }
     std::string message = stopReason;
     stopReason.clear();
