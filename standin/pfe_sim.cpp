@@ -2,9 +2,6 @@
 //
 //   pfe-sim run [--module PATH] [--trace] [--temp-dir] [--screen WxH] FILE...
 
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,8 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "standin/screen.h"
 #include "standin/platform.h"
 #include "standin/session_script.h"
+#include "standin/xml_reader.h"
+#ifndef _WIN32
+#include "standin/play.h"
+#endif
+#include "data/face_features.h"
 
 static const char *const usage =
     "usage: pfe-sim run [--module PATH] [--trace] [--temp-dir] [--screen WxH] FILE...\n"
@@ -25,7 +28,11 @@ static const char *const usage =
     "  --module PATH  the module to load (default: the one beside pfe-sim)\n"
     "  --trace        print every native call of every frame\n"
     "  --temp-dir     play each script in a fresh temporary directory, removed afterwards\n"
-    "  --screen WxH   the character grid of 'print screen' (default 120x60)\n";
+    "  --screen WxH   the character grid of 'print screen' (default 120x40)\n"
+    "usage: pfe-sim play [--module PATH] [--screen WxH]\n"
+    "  The editor live in this terminal over a small world (pfe-sim play --help for keys).\n"
+    "usage: pfe-sim show FILE.xml\n"
+    "  Checks an export against the format the editor writes and lists its features.\n";
 
 static bool ParseScreen(const std::string &text, ScriptOptions &options) {
     int width = 0;
@@ -79,23 +86,25 @@ static int Run(const std::vector<std::string> &args) {
             temporaryDirectory = true;
         } else if (arg == "--screen" && i + 1 < args.size()) {
             if (!ParseScreen(args[++i], options)) {
-                std::cerr << "pfe-sim: --screen takes WIDTHxHEIGHT, e.g. 120x60 (20 to 1000 by 10 to 1000)\n";
+                std::cerr << "pfe-sim: --screen takes WIDTHxHEIGHT, e.g. 120x40 (20 to 1000 by 10 to 1000)\n";
                 return 2;
             }
+        } else if (arg == "--module" || arg == "--screen") {
+            std::cerr << "pfe-sim: " << arg << " needs a value\n";
+            return 2;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            std::cerr << "pfe-sim: unknown option " << arg << "\n" << usage;
+            std::cerr << "pfe-sim: unknown option " << arg << " for run (pfe-sim --help shows the usage)\n";
             return 2;
         } else {
             files.push_back(arg);
         }
     }
     if (files.empty()) {
-        std::cerr << "pfe-sim: run needs at least one script\n" << usage;
+        std::cerr << "pfe-sim: run needs at least one script (pfe-sim --help shows the usage)\n";
         return 2;
     }
     options.modulePath = AbsolutePath(options.modulePath);
-    const char *noColor = std::getenv("NO_COLOR");
-    options.color = isatty(STDOUT_FILENO) && (noColor == nullptr || *noColor == '\0');
+    options.color = ColorWanted(STDOUT_FILENO);
     int worst = 0;
     for (const std::string &file : files) {
         int status;
@@ -115,14 +124,31 @@ static int Run(const std::vector<std::string> &args) {
 
 int main(int argc, char **argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    if (args.empty()) {
+        std::cerr << "pfe-sim: no command given: run, play or show (pfe-sim --help shows the usage)\n";
+        return 2;
+    }
+    if (args[0] == "--help" || args[0] == "-h") {
         std::cout << usage;
-        return args.empty() ? 2 : 0;
+        return 0;
     }
     const std::string command = args[0];
     args.erase(args.begin());
     if (command == "run")
         return Run(args);
-    std::cerr << "pfe-sim: unknown command '" << command << "'\n" << usage;
+    if (command == "show")
+        return ShowExport(args, FeatureTable{faceFeatureNames, faceFeatureIds, faceFeatureCount},
+                          std::cout, std::cerr);
+#ifndef _WIN32
+    if (command == "play")
+        return PlayCommand(args, platform::ExecutableDirectory() + "/" + platform::moduleFileName);
+#else
+    if (command == "play") {
+        std::cerr << "pfe-sim: play needs a POSIX terminal; the Windows build has run and show\n";
+        return 2;
+    }
+#endif
+    std::cerr << "pfe-sim: unknown command '" << command
+              << "': run, play or show (pfe-sim --help shows the usage)\n";
     return 2;
 }

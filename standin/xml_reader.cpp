@@ -169,12 +169,14 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
             Fail(line.number, std::string("expected ") + Visible(itemLine) + " or " +
                                   Visible(closingLine) + ", found " + Visible(line.text));
         CheckEnding(line);
-        if (at + 3 >= lines.size())
-            Fail(lines.back().number, "the file ends inside the <Item> that starts on line " +
-                                          std::to_string(line.number));
-        const Line &idLine = lines[at + 1];
-        const Line &valueLine = lines[at + 2];
-        const Line &endLine = lines[at + 3];
+        // The block's lines, each checked before the next is looked at.
+        const auto blockLine = [&](std::size_t offset) -> const Line & {
+            if (at + offset >= lines.size())
+                Fail(lines.back().number, "the file ends inside the <Item> that starts on line " +
+                                              std::to_string(line.number));
+            return lines[at + offset];
+        };
+        const Line &idLine = blockLine(1);
 
         const std::string idText = AttributeValue(idLine, idPrefix, "id");
         if (!PrintedInteger(idText))
@@ -197,6 +199,7 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
                                     "); the editor writes features in the order of its table");
         lineOfRow[static_cast<std::size_t>(row)] = idLine.number;
 
+        const Line &valueLine = blockLine(2);
         const std::string value = AttributeValue(valueLine, valuePrefix, "value");
         if (!PrintedFloat(value))
             Fail(valueLine.number,
@@ -208,7 +211,7 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
             Fail(valueLine.number,
                  "the value " + value +
                      " lies inside (-0.1, 0.1); the editor leaves such features out");
-        ExpectExactly(endLine, itemEndLine);
+        ExpectExactly(blockLine(3), itemEndLine);
 
         items.push_back(ExportItem{line.number, row, table.ids[row], name, value});
         at += 4;

@@ -1,0 +1,195 @@
+// pfe-sim show: the reader accepts what the editor writes and names the line of anything else.
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "data/face_features.h"
+#include "standin/game.h"
+#include "standin/xml_reader.h"
+
+namespace {
+
+const FeatureTable table{faceFeatureNames, faceFeatureIds, faceFeatureCount};
+
+std::string Item(const std::string &id, const std::string &value) {
+    return "        <Item>\r\n          <id value=\"" + id + "\"/>\r\n          <value value=\"" +
+           value + "\"/>\r\n        </Item>\r\n";
+}
+
+std::string Export(const std::string &items) {
+    return "      <expressions>\r\n" + items + "      </expressions>";
+}
+
+// A fresh working directory for one test, removed afterwards.
+class InTemporaryDirectory : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previous = std::filesystem::current_path();
+        std::string pattern = (std::filesystem::temp_directory_path() / "pfe-cli-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory = pattern;
+        std::filesystem::current_path(directory);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(directory);
+    }
+    std::filesystem::path previous;
+    std::filesystem::path directory;
+};
+
+using ReadExportTest = InTemporaryDirectory;
+
+// The module itself writes the file: the reader must take it as it is.
+TEST_F(ReadExportTest, AcceptsWhatTheEditorWrites) {
+    Game game;
+    game.world.Spawn(1000, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+    game.world.playerPed = 1000;
+    game.world.Spawn(2, EntityKind::ped, HashOfName("A_M_M_VALTOWNFOLK_01"), true);
+    game.LoadModule(PFE_MODULE_PATH);
+    game.world.freeAiming = true;
+    game.world.aimTarget = 2;
+    game.RunFrame();
+    const auto tap = [&game](uint32_t key, int times) {
+        for (int i = 0; i < times; ++i) {
+            game.KeyDown(key);
+            game.KeyUp(key);
+            game.RunFrame();
+        }
+    };
+    tap(0x76, 1); // F7
+    tap(0x27, 3); // Right: row 0 to 0.3
+    tap(0x26, 1); // Up: wraps to row 53
+    tap(0x25, 2); // Left: row 53 to -0.2
+    tap(0x77, 1); // F8
+    game.UnloadModule();
+
+    std::ifstream in("Moulary_A_M_M_VALTOWNFOLK_01.xml", std::ios::binary);
+    ASSERT_TRUE(in.is_open());
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<ExportItem> items = ReadExport(bytes, table);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].name, "PEDEXPRESS_NECK_WIDTH");
+    EXPECT_EQ(items[0].id, 36277u);
+    EXPECT_EQ(items[0].value, "0.300000");
+    EXPECT_EQ(items[0].line, 2);
+    EXPECT_EQ(items[1].name, "PEDEXPRESS_LOWER_LIP_DEPTH");
+    EXPECT_EQ(items[1].row, 53);
+    EXPECT_EQ(items[1].value, "-0.200000");
+    EXPECT_EQ(items[1].line, 6);
+}
+
+TEST(ReadExport, AcceptsEmptyExportsAndNotANumber) {
+    EXPECT_TRUE(ReadExport(Export(""), table).empty());
+    const std::vector<ExportItem> items = ReadExport(
+        Export(Item("36277", "nan") + Item("60890", "-nan") + Item("23830", "0.100000")), table);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[1].name, "PEDEXPRESS_NECK_DEPTH");
+    EXPECT_EQ(items[2].value, "0.100000");
+}
+
+struct Bad {
+    const char *what;
+    std::string bytes;
+    int line;
+    const char *message;
+};
+
+TEST(ReadExport, NamesTheLineOfEverythingTheEditorWouldNotWrite) {
+    const std::string jaw = Item("36106", "0.400000");
+    const Bad cases[] = {
+        {"empty file", "", 1, "the file is empty"},
+        {"LF line ends", "      <expressions>\n      </expressions>", 1, "ends with LF alone"},
+        {"LF inside an item", Export("        <Item>\r\n          <id value=\"36106\"/>\n"), 3,
+         "ends with LF alone"},
+        {"line end after the closing line", Export(jaw) + "\r\n", 6,
+         "a line end follows </expressions>"},
+        {"text after the closing line", Export(jaw) + "\r\n<x/>", 6, "a line end follows"},
+        {"no closing line", "      <expressions>\r\n" + jaw, 5, "ends before </expressions>"},
+        {"cut inside an item", "      <expressions>\r\n        <Item>\r\n", 2,
+         "ends inside the <Item>"},
+        {"opening indented wrongly", "    <expressions>\r\n      </expressions>", 1,
+         "expected \"      <expressions>\", found \"    <expressions>\""},
+        {"stray element", Export("        <Thing>\r\n"), 2, "expected \"        <Item>\" or"},
+        {"unknown id", Export(Item("12345", "0.400000")), 3, "unknown feature id 12345"},
+        {"id with a plus", Export(Item("+36106", "0.400000")), 3, "is not a whole number"},
+        {"id with leading zero", Export(Item("036106", "0.400000")), 3, "is not a whole number"},
+        {"id element misspelt", Export("        <Item>\r\n          <ID value=\"36106\"/>\r\n"), 3,
+         "expected a <id value=\"...\"/> element"},
+        {"id twice", Export(jaw + jaw), 7, "appears a second time; the first is on line 3"},
+        {"out of table order", Export(Item("60334", "0.400000") + jaw), 7,
+         "comes after id 60334 (PEDEXPRESS_JAW_WIDTH)"},
+        {"five decimals", Export(Item("36106", "0.40000")), 4, "not a number with six decimals"},
+        {"exponent", Export(Item("36106", "4e-1")), 4, "not a number with six decimals"},
+        {"value inside the threshold", Export(Item("36106", "0.099999")), 4,
+         "lies inside (-0.1, 0.1)"},
+        {"negative zero", Export(Item("36106", "-0.000000")), 4, "lies inside"},
+        {"value element unclosed",
+         Export("        <Item>\r\n          <id value=\"36106\"/>\r\n          <value "
+                "value=\"0.4\">\r\n"),
+         4, "expected a <value value=\"...\"/> element"},
+        {"item not closed",
+         Export("        <Item>\r\n          <id value=\"36106\"/>\r\n          <value "
+                "value=\"0.400000\"/>\r\n"
+                "        <Item>\r\n"),
+         5, "expected \"        </Item>\""},
+        {"carriage return shown", Export("        <Item>\r\r\n"), 2, "found \"        <Item>\\r\""},
+    };
+    for (const Bad &bad : cases) {
+        try {
+            ReadExport(bad.bytes, table);
+            ADD_FAILURE() << bad.what << ": accepted";
+        } catch (const ExportError &error) {
+            EXPECT_EQ(error.line, bad.line) << bad.what << ": " << error.message;
+            EXPECT_NE(error.message.find(bad.message), std::string::npos)
+                << bad.what << ": " << error.message;
+            EXPECT_EQ(error.message.find('\n'), std::string::npos) << bad.what;
+        }
+    }
+}
+
+using ShowExportTest = InTemporaryDirectory;
+
+TEST_F(ShowExportTest, ListsFeaturesOrReportsOneLine) {
+    std::ofstream("good.xml", std::ios::binary)
+        << Export(Item("36106", "0.400000") + Item("60334", "-0.300000"));
+    std::ofstream("bad.xml", std::ios::binary) << Export(Item("36106", "0.05"));
+    std::filesystem::create_directory("folder");
+    std::ostringstream out, err;
+    EXPECT_EQ(ShowExport({"good.xml"}, table, out, err), 0);
+    EXPECT_EQ(out.str(), "good.xml: 2 features\n"
+                         "  PEDEXPRESS_JAW_HEIGHT  id 36106   0.400000\n"
+                         "  PEDEXPRESS_JAW_WIDTH   id 60334  -0.300000\n");
+    EXPECT_EQ(err.str(), "");
+
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char *message;
+    } failures[] = {
+        {{"bad.xml"},
+         1,
+         "bad.xml:4: the value \"0.05\" is not a number with six decimals as the editor writes "
+         "it\n"},
+        {{"missing.xml"}, 2, "pfe-sim: cannot read missing.xml: No such file or directory\n"},
+        {{"folder"}, 2, "pfe-sim: cannot read folder: it is a directory\n"},
+        {{}, 2, "pfe-sim: usage: pfe-sim show FILE.xml\n"},
+        {{"good.xml", "bad.xml"}, 2, "pfe-sim: usage: pfe-sim show FILE.xml\n"},
+        {{"--all"}, 2, "pfe-sim: usage: pfe-sim show FILE.xml\n"},
+    };
+    for (const auto &failure : failures) {
+        std::ostringstream quiet, message;
+        EXPECT_EQ(ShowExport(failure.args, table, quiet, message), failure.status);
+        EXPECT_EQ(message.str(), failure.message);
+        EXPECT_EQ(quiet.str(), "");
+    }
+}
+
+} // namespace
