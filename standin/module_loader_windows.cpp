@@ -11,24 +11,15 @@
 #include <stdexcept>
 
 #include "standin/module_loader.h"
-
-static std::string LastErrorText() {
-    const DWORD code = GetLastError();
-    char text[256] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, text, sizeof text, nullptr);
-    std::string message(text, length);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
-        message.pop_back();
-    return "Windows error " + std::to_string(code) + (message.empty() ? "" : ": " + message);
-}
+#include "standin/platform.h"
 
 // The entry point the loader calls: the one named in the module's PE header (the C runtime's
 // start-up, which initializes the module's globals and then calls its DllMain).
 static void *EntryPointOf(HMODULE module) {
     const unsigned char *base = reinterpret_cast<const unsigned char *>(module);
     const IMAGE_DOS_HEADER *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
-    const IMAGE_NT_HEADERS64 *nt = reinterpret_cast<const IMAGE_NT_HEADERS64 *>(base + dos->e_lfanew);
+    const IMAGE_NT_HEADERS64 *nt =
+        reinterpret_cast<const IMAGE_NT_HEADERS64 *>(base + dos->e_lfanew);
     const DWORD offset = nt->OptionalHeader.AddressOfEntryPoint;
     return offset == 0 ? nullptr : const_cast<unsigned char *>(base + offset);
 }
@@ -40,7 +31,7 @@ LoadedModule::LoadedModule(const std::string &path) {
                                  ": an earlier load of it is still mapped");
     HMODULE module = LoadLibraryA(path.c_str());
     if (module == nullptr)
-        throw std::runtime_error("cannot load module " + path + ": " + LastErrorText());
+        throw std::runtime_error("cannot load module " + path + ": " + platform::LastErrorText());
     void *start = EntryPointOf(module);
     if (start == nullptr) {
         FreeLibrary(module);

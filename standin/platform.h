@@ -23,6 +23,11 @@ bool MakeDirectory(const std::string &name);
 // Whether anything (file, folder, dangling link) is at `name`; links are not followed.
 bool PathExists(const std::string &name);
 
+#ifdef _WIN32
+// GetLastError as "Windows error N: text".
+std::string LastErrorText();
+#endif
+
 // The module stamps key messages with GetTickCount. On Linux that is the stand-in's virtual
 // clock; on Windows it is the system's own clock, which the runner cannot hold still.
 #ifdef _WIN32

@@ -21,15 +21,16 @@ static std::string WithForwardSlashes(std::string path) {
     return path;
 }
 
-static std::string LastErrorText() {
+std::string LastErrorText() {
     const DWORD code = GetLastError();
     char text[256] = {};
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                         nullptr, code, 0, text, sizeof text, nullptr);
     std::string message(text, length);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
         message.pop_back();
-    return message.empty() ? "Windows error " + std::to_string(code) : message;
+    return "Windows error " + std::to_string(code) + (message.empty() ? "" : ": " + message);
 }
 
 std::string ExecutableDirectory() {
@@ -46,11 +47,12 @@ std::string MakeTemporaryDirectory(std::string &error) {
     char folder[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathA(MAX_PATH, folder);
     if (length == 0 || length > MAX_PATH) {
-        error = "no temporary folder: " + LastErrorText();
+        error = "no temporary folder (" + LastErrorText() + ")";
         return std::string();
     }
     // Names are tried in turn from a seed of process and time until one is free.
-    const unsigned seed = static_cast<unsigned>(GetCurrentProcessId()) * 2654435761u ^ GetTickCount();
+    const unsigned seed =
+        static_cast<unsigned>(GetCurrentProcessId()) * 2654435761u ^ GetTickCount();
     for (unsigned attempt = 0; attempt < 1000; ++attempt) {
         char name[32];
         std::snprintf(name, sizeof name, "pfe-sim-%08x", seed + attempt);

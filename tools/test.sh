@@ -12,3 +12,4 @@ for preset in default asan tsan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2
 done
+tools/test-windows.sh # the Windows module: MinGW-w64 build, import table, sessions under Wine
