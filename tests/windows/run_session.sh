@@ -4,9 +4,8 @@
 # screens, and they leave byte-identical files.
 #
 # Under Windows the module reads the system clock, so a script that depends on the stand-in's
-# virtual clock cannot run there: one with a `wait`, `clock` or `frame-time` command, or one
-# that says so with a comment line "# needs: virtual-clock" (for a script whose frames must
-# age a key release). Such a script is reported as skipped (exit status 77).
+# virtual clock (see virtual_clock_lines.sh) cannot run there; it is reported as skipped
+# (exit status 77).
 #
 # Usage: run_session.sh LINUX_PFE_SIM PFE_SIM_EXE WINE64 WINEPREFIX WORK_FOLDER SCRIPT
 set -uo pipefail
@@ -18,8 +17,7 @@ unset DISPLAY WAYLAND_DISPLAY
 work=$5
 script=$6
 
-clock_lines=$(grep -nE '^[[:space:]]*((wait|clock|frame-time)([[:space:]]|$)|#[[:space:]]*needs:[[:space:]]*virtual-clock)' "$script")
-if [ -n "$clock_lines" ]; then
+if clock_lines=$("$(dirname "$0")/virtual_clock_lines.sh" "$script"); then
     echo "skipped: $script depends on the virtual clock:"
     sed 's/^/    line /' <<<"$clock_lines"
     exit 77
