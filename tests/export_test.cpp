@@ -71,6 +71,11 @@ class ExportTest : public GameTest {
     // Runs the export in a child process set up by prepare (which runs in the child) and
     // returns the status line the child saw, or a text saying why it could not tell.
     std::string ExportInChild(const std::function<void()> &prepare) {
+#if defined(__SANITIZE_THREAD__)
+        // The thread sanitizer does not follow a forked child's fibers; the plain and
+        // address-sanitizer builds run these cases.
+        return "skipped";
+#endif
         int pipeEnds[2];
         if (pipe(pipeEnds) != 0)
             return "pipe failed";
@@ -199,6 +204,8 @@ TEST_F(ExportTest, AReadOnlyFileIsNotOverwritten) {
                 _exit(3);
         }
     });
+    if (status == "skipped")
+        GTEST_SKIP() << "forked children are not run under the thread sanitizer";
     EXPECT_EQ(status, "~COLOR_YELLOW~Cannot open Moulary_PLAYER_ZERO.xml!");
     EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml"), "earlier export");
     EXPECT_EQ(Files(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"});
@@ -219,6 +226,8 @@ TEST_F(ExportTest, AFailedWriteKeepsTheEarlierExport) {
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
             _exit(3);
     });
+    if (status == "skipped")
+        GTEST_SKIP() << "forked children are not run under the thread sanitizer";
     EXPECT_EQ(status, "~COLOR_YELLOW~Cannot write Moulary_PLAYER_ZERO.xml!");
     EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml"), earlier);
     EXPECT_EQ(Files(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"}) << "no temporary file is left";
