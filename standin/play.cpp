@@ -517,10 +517,11 @@ int PlayCommand(const std::vector<std::string> &args, const std::string &default
                 return 2;
             }
         } else if (arg == "--module" || arg == "--screen") {
-            std::cerr << "pfe-sim: " << arg << " needs a value\n" << usage;
+            std::cerr << "pfe-sim: " << arg << " needs a value\n";
             return 2;
         } else {
-            std::cerr << "pfe-sim: play takes no '" << arg << "'\n" << usage;
+            std::cerr << "pfe-sim: play takes no '" << arg
+                      << "' (pfe-sim play --help shows the usage)\n";
             return 2;
         }
     }

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Bad input everywhere: each mistake gives its exit status and one line naming the problem.
+set -u
+sim=$1
+src=$2
+. "$src/tests/cli/lib.sh"
+
+# The command line.
+expect_error 2 "no command given" "$sim"
+expect_error 2 "unknown command 'frobnicate'" "$sim" frobnicate
+expect_error 2 "run needs at least one script" "$sim" run
+expect_error 2 "unknown option --bogus" "$sim" run --bogus x.session
+expect_error 2 "--screen needs a value" "$sim" run --screen
+expect_error 2 "--module needs a value" "$sim" run --module
+expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" run --screen 5x5 x.session
+expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" run --screen 120x40x2 x.session
+
+# Scripts that are missing, not files, or say something wrong.
+expect_error 2 "missing.session:0: cannot read the script: No such file or directory" "$sim" run missing.session
+mkdir folder.session
+expect_error 2 "folder.session:0: cannot read the script: it is a directory" "$sim" run folder.session
+printf 'frame\ntap F13\n' >key.session
+expect_error 2 "key.session:2: unknown key 'F13'" "$sim" run key.session
+printf 'jump 3\n' >command.session
+expect_error 2 "command.session:1: unknown command 'jump'" "$sim" run command.session
+printf 'frame 1 2\n' >count.session
+expect_error 2 "count.session:1: usage: frame [N]" "$sim" run count.session
+printf 'aim 7\n' >entity.session
+expect_error 2 "entity.session:1: no entity 7 exists" "$sim" run entity.session
+printf 'frame\n' >ok.session
+expect_error 2 "cannot read module $work/nowhere.so" "$sim" run --module nowhere.so ok.session
+expect_error 2 "cannot make a temporary" env TMPDIR="$work/nowhere" "$sim" run --temp-dir ok.session
+
+# An unreadable directory: its script and its export cannot be read.
+mkdir locked
+cp ok.session locked/
+printf '      <expressions>\r\n      </expressions>' >locked/export.xml
+chmod 000 locked
+expect_error 2 "locked/ok.session:0: cannot read the script: Permission denied" "${as_user[@]}" "$sim" run locked/ok.session
+expect_error 2 "cannot read locked/export.xml: Permission denied" "${as_user[@]}" "$sim" show locked/export.xml
+chmod 755 locked
+
+# show.
+expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show
+expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show a.xml b.xml
+expect_error 2 "cannot read absent.xml: No such file or directory" "$sim" show absent.xml
+expect_error 2 "cannot read folder.session: it is a directory" "$sim" show folder.session
+printf '      <expressions>\n      </expressions>' >unix.xml
+expect_error 1 "unix.xml:1: the line ends with LF alone" "$sim" show unix.xml
+
+# play: no terminal on standard input, or a wrong option.
+expect_error 2 "play reads keys from a terminal, and standard input is not one" "$sim" play
+expect_error 2 "play takes no '--bogus'" "$sim" play --bogus
+expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" play --screen 10
+expect_error 2 "--module needs a value" "$sim" play --module
+
+finish

@@ -1,0 +1,51 @@
+# Shared by the command-line tests: a scratch directory, and checks of pfe-sim's exit status
+# and messages. The test scripts source it after setting sim (pfe-sim) and src (the tree).
+
+failures=0
+work=$(mktemp -d "${TMPDIR:-/tmp}/pfe-cli-XXXXXX")
+chmod 755 "$work"
+trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# A command prefix that runs as the unprivileged user when we are root, so that permission
+# bits hold: "${as_user[@]}" COMMAND...
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
+
+# expect_error STATUS FRAGMENT COMMAND...: the command ends within 20 s with STATUS, writes
+# exactly one line to standard error, and that line holds FRAGMENT.
+expect_error() {
+  local status=$1 fragment=$2
+  shift 2
+  local actual=0
+  timeout 20 "$@" >stdout.txt 2>stderr.txt </dev/null || actual=$?
+  local lines
+  lines=$(wc -l <stderr.txt)
+  if [ "$actual" -ne "$status" ]; then
+    fail "$*: exit status $actual, expected $status; stderr: $(head -c 300 stderr.txt)"
+  elif [ "$lines" -ne 1 ]; then
+    fail "$*: $lines lines on stderr, expected one: $(head -c 300 stderr.txt)"
+  elif ! grep -qF -- "$fragment" stderr.txt; then
+    fail "$*: stderr lacks '$fragment': $(cat stderr.txt)"
+  fi
+}
+
+# expect_output FRAGMENT: the last command's standard output holds FRAGMENT.
+expect_output() {
+  grep -qF -- "$1" stdout.txt || fail "output lacks '$1'"
+}
+
+finish() {
+  if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed" >&2
+    exit 1
+  fi
+  echo "all checks passed"
+}

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# pfe-sim play in a real terminal: tmux runs it, send-keys types, capture-pane reads the
+# screen. Each session also records the terminal settings before and after, which must match
+# however play ended (q, Esc, Ctrl-C, SIGTERM, SIGINT).
+set -u
+sim=$1
+src=$2
+"$src/tools/setup.sh" tmux || exit 1
+. "$src/tests/cli/lib.sh"
+
+socket="pfe-play-test-$$"
+tmux_() { tmux -L "$socket" "$@"; }
+trap 'tmux_ kill-server 2>/dev/null; chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
+
+# start NAME: a session of pfe-sim play in a 130x70 terminal; its pid goes to NAME.pid, its
+# exit status to NAME.status, the terminal settings to NAME.before and NAME.after.
+start() {
+  local name=$1
+  rm -f "$name".*
+  tmux_ new-session -d -s "$name" -x 130 -y 70 -c "$work" \
+    "stty -g >$name.before; sh -c 'echo \$\$ >$name.pid; exec \"\$0\" play' '$sim'; echo \$? >$name.status; stty -g >$name.after; sleep 60"
+  wait_for "$name" "F7 to select Self" || fail "$name: play did not start: $(screen "$name" | head -5)"
+}
+
+screen() { tmux_ capture-pane -p -t "$1"; }
+
+# wait_for NAME TEXT: the screen shows TEXT within 10 s.
+wait_for() {
+  local i
+  for i in $(seq 100); do
+    screen "$1" | grep -qF -- "$2" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# expect_screen NAME TEXT: as wait_for, failing the test with the screen when it does not.
+expect_screen() {
+  wait_for "$1" "$2" || fail "$1: the screen never showed '$2':"$'\n'"$(screen "$1")"
+}
+
+# ended NAME STATUS: play exited with STATUS and left the terminal as it found it.
+ended() {
+  local name=$1 status=$2 i
+  for i in $(seq 100); do
+    [ -s "$name.after" ] && break
+    sleep 0.1
+  done
+  if [ ! -s "$name.after" ]; then
+    fail "$name: play did not end"
+    kill -KILL "$(cat "$name.pid")" 2>/dev/null
+    return
+  fi
+  [ "$(cat "$name.status")" = "$status" ] || fail "$name: exit status $(cat "$name.status"), expected $status"
+  cmp -s "$name.before" "$name.after" || fail "$name: terminal settings not restored"
+  tmux_ kill-session -t "$name"
+}
+
+# A whole edit: aim with Tab, select, move, step, export, end.
+start edit
+tmux_ send-keys -t edit Tab
+expect_screen edit "F7 to select A_M_M_VALTOWNFOLK_01"
+expect_screen edit "aim: 2 A_M_M_VALTOWNFOLK_01 (a townsman)"
+tmux_ send-keys -t edit F7
+expect_screen edit "Press F8 to save XML"
+for i in $(seq 26); do tmux_ send-keys -t edit Down; done
+tmux_ send-keys -t edit Right Right Right Right Down Left Left Left
+expect_screen edit "->PEDEXPRESS_JAW_WIDTH = -0.30"
+expect_screen edit "  PEDEXPRESS_JAW_HEIGHT = 0.40"
+tmux_ send-keys -t edit F8
+expect_screen edit "Wrote Moulary_A_M_M_VALTOWNFOLK_01.xml"
+"$sim" show Moulary_A_M_M_VALTOWNFOLK_01.xml >stdout.txt 2>&1 || fail "edit: the export does not read back: $(cat stdout.txt)"
+expect_output "PEDEXPRESS_JAW_WIDTH   id 60334  -0.300000"
+tmux_ send-keys -t edit Delete
+expect_screen edit "F7 to select A_M_M_VALTOWNFOLK_01"
+tmux_ send-keys -t edit F5
+expect_screen edit "key ESC[15~ does nothing here"
+tmux_ send-keys -t edit q
+ended edit 0
+
+# Tab runs over the world and back to nothing; Shift-Tab goes the other way.
+start aim
+tmux_ send-keys -t aim Tab Tab
+expect_screen aim "F7 to select A_F_M_VALTOWNFOLK_01"
+tmux_ send-keys -t aim Tab Tab
+expect_screen aim "aim: 5 A_C_HORSE_MORGAN_BAY (a horse)"
+expect_screen aim "Invalid Entity"
+tmux_ send-keys -t aim Tab
+expect_screen aim "aim: 6 WAGON02X (a wagon)"
+tmux_ send-keys -t aim Tab
+expect_screen aim "aim: nothing"
+expect_screen aim "F7 to select Self"
+tmux_ send-keys -t aim BTab
+expect_screen aim "aim: 6 WAGON02X (a wagon)"
+tmux_ send-keys -t aim Escape
+ended aim 0
+
+# Selecting yourself, then Ctrl-C.
+start self
+tmux_ send-keys -t self F7
+expect_screen self "Press F8 to save XML"
+tmux_ send-keys -t self C-c
+ended self 0
+
+# Signals from outside, in the middle of an edit.
+start term
+tmux_ send-keys -t term F7
+expect_screen term "Press F8 to save XML"
+kill -TERM "$(cat term.pid)"
+ended term 143
+start int
+kill -INT "$(cat int.pid)"
+ended int 130
+
+finish
