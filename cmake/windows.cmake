@@ -34,8 +34,9 @@ set_target_properties(PedFeatureEditor PROPERTIES PREFIX "" SUFFIX ".asi")
 target_include_directories(PedFeatureEditor PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(PedFeatureEditor PRIVATE ${PFE_MODULE_FLAGS})
 target_link_libraries(PedFeatureEditor PRIVATE ${PFE_HOST_IMPORTS})
+# The release module carries no symbol table; the game has no use for one.
 target_link_options(PedFeatureEditor PRIVATE ${PFE_STATIC_RUNTIME} -Wl,--exclude-all-symbols
-                                             -Wl,--no-insert-timestamp)
+                                             -Wl,--no-insert-timestamp $<$<CONFIG:Release>:-s>)
 set_target_properties(PedFeatureEditor PROPERTIES LINK_DEPENDS ${PFE_HOST_IMPORTS})
 add_dependencies(PedFeatureEditor pfe_host_imports)
 pfe_warnings(PedFeatureEditor)
