@@ -321,6 +321,12 @@ bool ParseSize(const std::string &text, int &width, int &height) {
     return width >= 20 && width <= 1000 && height >= 10 && height <= 1000;
 }
 
+std::string WorkingDirectory() {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::current_path(error);
+    return error ? std::string("the current directory") : path.string();
+}
+
 class Session {
   public:
     Session(Game &theGame, const PlayOptions &theOptions) : game(theGame), options(theOptions) {
@@ -332,6 +338,7 @@ class Session {
 
     int Run();
     uint64_t frames = 0;
+    std::string directory = WorkingDirectory(); // where the module's exports land
     std::set<std::string> exports;
 
   private:
@@ -446,7 +453,7 @@ void Session::Draw() {
     const int32_t aimed = game.world.freeAiming ? game.world.aimTarget : 0;
     screen += fit("frame " + std::to_string(frames) +
                   " | aim: " + (aimed != 0 ? Describe(aimed) : std::string("nothing")) +
-                  " | exports go to " + std::filesystem::current_path().string()) +
+                  " | exports go to " + directory) +
               "\x1b[K\r\n";
     screen += fit(note.empty() ? message : message + " | " + note) + "\x1b[K\x1b[J";
     if (screen != lastScreen)
@@ -574,7 +581,7 @@ int PlayCommand(const std::vector<std::string> &args, const std::string &default
     else
         std::cout << "pfe-sim: play ended after " << session.frames << " frames\n";
     for (const std::string &file : session.exports)
-        std::cout << "exported " << (std::filesystem::current_path() / file).string() << "\n";
+        std::cout << "exported " << session.directory << "/" << file << "\n";
     return status;
 }
 
