@@ -20,8 +20,8 @@ void PoseSelectedPed() {
 // The cursor row is kept from the last session on purpose.
 void StartEditingSession() {
     editorCamera = CreateCam(scriptedCameraType, 1);
-    const Vector3 position =
-        GetOffsetFromEntityInWorldCoords(selectedPed, cameraOffset.x, cameraOffset.y, cameraOffset.z);
+    const Vector3 position = GetOffsetFromEntityInWorldCoords(selectedPed, cameraOffset.x,
+                                                              cameraOffset.y, cameraOffset.z);
     SetCamCoord(editorCamera, position.x, position.y, position.z);
     const float heading = GetEntityHeading(selectedPed);
     SetCamRot(editorCamera, 0.0f, 0.0f, heading + cameraYawOffset, 0);

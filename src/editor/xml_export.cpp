@@ -32,8 +32,8 @@ std::string BuildExpressionsXml() {
         const float v = featureValues[k];
         if (v > -exportThreshold && v < exportThreshold)
             continue; // NaN fails this test and is written
-        text += FormatString(xmlItemBlock, static_cast<int>(faceFeatureIds[k]),
-                             static_cast<double>(v));
+        text +=
+            FormatString(xmlItemBlock, static_cast<int>(faceFeatureIds[k]), static_cast<double>(v));
     }
     text += xmlClosingLine;
     return text;

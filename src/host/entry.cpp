@@ -25,7 +25,7 @@ static void DetachFromHost(HMODULE module) {
 extern "C" BOOL WINAPI DllMain(HMODULE module, DWORD reason, LPVOID reserved) {
 #else
 extern "C" __attribute__((visibility("default"))) BOOL DllMain(HMODULE module, DWORD reason,
-                                                                void *reserved) {
+                                                               void *reserved) {
 #endif
     (void)reserved;
     if (reason == REASON_PROCESS_ATTACH)
