@@ -36,8 +36,8 @@ mkdir locked
 cp ok.session locked/
 printf '      <expressions>\r\n      </expressions>' >locked/export.xml
 chmod 000 locked
-expect_error 2 "locked/ok.session:0: cannot read the script: Permission denied" "${as_user[@]}" "$sim" run locked/ok.session
-expect_error 2 "cannot read locked/export.xml: Permission denied" "${as_user[@]}" "$sim" show locked/export.xml
+expect_error 2 "locked/ok.session:0: cannot read the script: Permission denied" "${as_user[@]}" "$user_sim" run locked/ok.session
+expect_error 2 "cannot read locked/export.xml: Permission denied" "${as_user[@]}" "$user_sim" show locked/export.xml
 chmod 755 locked
 
 # show.

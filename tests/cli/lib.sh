@@ -13,10 +13,16 @@ fail() {
 }
 
 # A command prefix that runs as the unprivileged user when we are root, so that permission
-# bits hold: "${as_user[@]}" COMMAND...
+# bits hold: "${as_user[@]}" "$user_sim" ARGS... The user may not reach the build tree, so
+# user_sim is a copy of pfe-sim with its libraries in the scratch directory.
 as_user=()
+user_sim=$sim
 if [ "$(id -u)" -eq 0 ]; then
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  mkdir "$work/bin"
+  cp "$sim" "$(dirname "$sim")"/*.so "$work/bin/"
+  chmod -R a+rX "$work/bin"
+  user_sim=$work/bin/$(basename "$sim")
 fi
 
 # expect_error STATUS FRAGMENT COMMAND...: the command ends within 20 s with STATUS, writes
