@@ -29,7 +29,9 @@ constexpr uint32_t vkF7 = 0x76, vkF8 = 0x77, vkDelete = 0x2E, vkLeft = 0x25, vkU
                    vkRight = 0x27, vkDown = 0x28;
 constexpr int64_t frameNanoseconds = 33333333;      // about 30 frames a second
 constexpr int64_t escapeWaitNanoseconds = 50000000; // a lone Esc: nothing followed it this long
-constexpr std::size_t keyQueueLimit = 16;
+// Keys wait their turn: one tap per frame keeps their order (the editor handles the keys of
+// one frame in a fixed order of its own). Typed ahead beyond this, keys are dropped.
+constexpr std::size_t keyQueueLimit = 128;
 constexpr int chromeRows = 5; // title, two grid borders, two footer lines
 
 const char *const usage = "usage: pfe-sim play [--module PATH] [--screen WxH]\n"
@@ -374,6 +376,8 @@ void Session::Handle(const DecodedKey &key) {
     case TerminalKey::gameKey:
         if (keys.size() < keyQueueLimit)
             keys.push_back(key);
+        else
+            message = "typed too far ahead: " + key.name + " dropped";
         break;
     case TerminalKey::aimNext:
         Aim(1);
@@ -412,6 +416,18 @@ void Session::Frame() {
     }
 }
 
+// A border line of the grid with a remark set into it: "+-- 12 rows above ----+".
+std::string BorderWith(const std::string &border, const std::string &remark) {
+    if (remark.empty() || border.size() < remark.size() + 6)
+        return border;
+    std::string line = border;
+    line.replace(3, remark.size() + 2, " " + remark + " ");
+    return line;
+}
+
+// The grid is the game's screen at a fixed size (60 rows unless --screen says otherwise, so
+// the whole feature list has its rows); a terminal too short for it shows a window of rows
+// that follows the cursor marker (or the prompt), and names the texts it scrolled past.
 void Session::Draw() {
     int columns = 0;
     int rows = 0;
@@ -420,18 +436,32 @@ void Session::Draw() {
     layout.legend = false;
     layout.color = ColorWanted(STDOUT_FILENO);
     layout.width = options.width > 0 ? options.width : std::clamp(columns - 2, 20, 120);
-    layout.height = options.height > 0 ? options.height : std::clamp(rows - chromeRows, 10, 60);
+    layout.height = options.height > 0 ? options.height : 60;
+    const int visible = std::clamp(rows - chromeRows, 3, layout.height);
 
     const std::vector<DrawnText> &texts = game.FrameTexts();
+    const std::vector<TextPlacement> placed = PlaceTexts(texts, layout);
     std::string note;
-    for (const TextPlacement &place : PlaceTexts(texts, layout)) {
+    int markerRow = 0; // the row the window keeps in view
+    for (const TextPlacement &place : placed) {
         const int below = place.row + place.lines - std::max(layout.height, place.row);
         if (place.lines > 1 && below > 0 && below < place.lines)
-            note = std::to_string(below) + " list lines lie below the grid; a terminal " +
-                   std::to_string(place.row + place.lines + chromeRows) +
-                   " rows tall shows them all";
-        if (place.anchorText >= 0 && place.row >= layout.height)
-            note = "the cursor is below the grid; a taller terminal shows it";
+            note = std::to_string(below) + " list lines lie below the grid of " +
+                   std::to_string(layout.height) + " rows";
+        if (place.anchorText >= 0)
+            markerRow = place.row;
+    }
+    // Without a marker, the window shows the first text (the prompt, when nothing is edited).
+    if (markerRow == 0 && !placed.empty() && placed.front().lines == 1)
+        markerRow = placed.front().row;
+    const int top = std::clamp(markerRow - visible / 2, 0, layout.height - visible);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const TextPlacement &place = placed[i];
+        if (place.lines == 1 && place.anchorText < 0 && place.row >= 0 &&
+            (place.row < top || (place.row >= top + visible && place.row < layout.height)))
+            note += (note.empty() ? "" : " | ") +
+                    std::string(place.row < top ? "above: " : "below: ") +
+                    StripColorTags(texts[i].text);
     }
 
     const auto fit = [columns](std::string line) {
@@ -439,17 +469,25 @@ void Session::Draw() {
             line.resize(static_cast<std::size_t>(std::max(columns, 0)));
         return line;
     };
-    std::string screen = "\x1b[H";
-    screen += fit("pfe-sim play | F7 select | Up/Down move | Left/Right step | F8 export | Delete "
-                  "end | Tab aim | q quit") +
-              "\x1b[K\r\n";
-    const std::string grid = RenderScreen(texts, layout);
-    std::size_t start = 0;
-    while (start < grid.size()) {
-        const std::size_t end = grid.find('\n', start);
-        screen += grid.substr(start, end - start) + "\x1b[K\r\n";
-        start = end == std::string::npos ? grid.size() : end + 1;
+    std::vector<std::string> grid;
+    const std::string rendered = RenderScreen(texts, layout);
+    for (std::size_t start = 0; start < rendered.size();) {
+        const std::size_t end = rendered.find('\n', start);
+        grid.push_back(rendered.substr(start, end - start));
+        start = end == std::string::npos ? rendered.size() : end + 1;
     }
+    std::string screen = "\x1b[H";
+    screen +=
+        fit("pfe-sim | F7 select | arrows move/step | F8 export | Del end | Tab aim | q quit") +
+        "\x1b[K\r\n";
+    const int hiddenBelow = layout.height - top - visible;
+    screen +=
+        BorderWith(grid.front(), top > 0 ? std::to_string(top) + " rows above" : "") + "\x1b[K\r\n";
+    for (int row = top; row < top + visible; ++row)
+        screen += grid[static_cast<std::size_t>(row) + 1] + "\x1b[K\r\n";
+    screen += BorderWith(grid.back(),
+                         hiddenBelow > 0 ? std::to_string(hiddenBelow) + " rows below" : "") +
+              "\x1b[K\r\n";
     const int32_t aimed = game.world.freeAiming ? game.world.aimTarget : 0;
     screen += fit("frame " + std::to_string(frames) +
                   " | aim: " + (aimed != 0 ? Describe(aimed) : std::string("nothing")) +

@@ -101,6 +101,11 @@ std::vector<TextPlacement> Place(const std::vector<DrawnText> &texts,
             place.anchorText = static_cast<int>(j);
             place.anchorLine = static_cast<int>(nearest);
             place.row = other.row + place.anchorLine;
+            // A grid cell is wider than the game's small glyphs: a text left of the line it
+            // marks keeps to the left of it rather than cover its first letters.
+            const int length = static_cast<int>(cellLines[i].front().size());
+            if (drawn.x < texts[j].x && place.col + length > other.col)
+                place.col = other.col - length;
             break;
         }
     }

@@ -9,7 +9,8 @@
 // stays readable, and a long text runs on below its place on screen, past the grid's bottom
 // edge if need be (the legend says how many lines fell off). A text whose y lies on a line
 // of an earlier multi-line text (the cursor marker beside the feature list) goes on that
-// line's row, so it stays beside the line it marks.
+// line's row, so it stays beside the line it marks, and if it stands left of that text it
+// ends before the text's first column (on a narrow grid both round to the same column).
 #pragma once
 
 #include <string>

@@ -12,12 +12,13 @@ socket="pfe-play-test-$$"
 tmux_() { tmux -L "$socket" "$@"; }
 trap 'tmux_ kill-server 2>/dev/null; chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
 
-# start NAME: a session of pfe-sim play in a 130x70 terminal; its pid goes to NAME.pid, its
-# exit status to NAME.status, the terminal settings to NAME.before and NAME.after.
+# start NAME [COLUMNS ROWS]: a session of pfe-sim play in a terminal of 130x70 (or the size
+# given); its pid goes to NAME.pid, its exit status to NAME.status, the terminal settings to
+# NAME.before and NAME.after.
 start() {
   local name=$1
   rm -f "$name".*
-  tmux_ new-session -d -s "$name" -x 130 -y 70 -c "$work" \
+  tmux_ new-session -d -s "$name" -x "${2:-130}" -y "${3:-70}" -c "$work" \
     "stty -g >$name.before; sh -c 'echo \$\$ >$name.pid; exec \"\$0\" play' '$sim'; echo \$? >$name.status; stty -g >$name.after; sleep 60"
   wait_for "$name" "F7 to select Self" || fail "$name: play did not start: $(screen "$name" | head -5)"
 }
@@ -101,6 +102,17 @@ tmux_ send-keys -t self F7
 expect_screen self "Press F8 to save XML"
 tmux_ send-keys -t self C-c
 ended self 0
+
+# A terminal of 80x24 shows a window of the grid that follows the marker.
+start short 80 24
+tmux_ send-keys -t short F7
+expect_screen short "|->PEDEXPRESS_NECK_WIDTH = 0.00"
+for i in $(seq 27); do tmux_ send-keys -t short Down; done
+expect_screen short "|->PEDEXPRESS_JAW_WIDTH = 0.00"
+expect_screen short "above: Press F8 to save XML"
+expect_screen short " rows below ---"
+tmux_ send-keys -t short q
+ended short 0
 
 # Signals from outside, in the middle of an edit.
 start term

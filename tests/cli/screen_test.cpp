@@ -76,6 +76,18 @@ TEST(Screen, ListTakesOneRowPerLineAndTheMarkerStaysOnItsLine) {
     }
 }
 
+// On a grid of 78 columns the marker (x 0.02) and the list (x 0.03) round to one column;
+// the marker keeps to the left of the line it marks.
+TEST(Screen, MarkerStaysLeftOfItsLineOnANarrowGrid) {
+    ScreenLayout layout;
+    layout.width = 78;
+    layout.legend = false;
+    const std::string screen = RenderScreen(Overlay(3), layout);
+    EXPECT_EQ(GridRow(screen, 5).substr(0, 16), "->FEATURE_3 = 0.");
+    EXPECT_EQ(GridRow(screen, 4).substr(0, 16), "  FEATURE_2 = 0.");
+    EXPECT_EQ(PlaceTexts(Overlay(3), layout)[2].col, 0);
+}
+
 TEST(Screen, LegendGivesScalesAndWhatFellOffTheGrid) {
     ScreenLayout layout;
     const std::string screen = RenderScreen(Overlay(44), layout);
