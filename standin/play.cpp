@@ -34,16 +34,15 @@ constexpr int64_t escapeWaitNanoseconds = 50000000; // a lone Esc: nothing follo
 constexpr std::size_t keyQueueLimit = 128;
 constexpr int chromeRows = 5; // title, two grid borders, two footer lines
 
-const char *const usage = "usage: pfe-sim play [--module PATH] [--screen WxH]\n"
-                          "  The editor live in this terminal, over a small world: your ped, three "
-                          "townsfolk, a horse and a wagon.\n"
-                          "  Keys: F7 select, Up/Down move, Left/Right step, F8 export (to the "
-                          "current directory),\n"
-                          "  Delete end the edit, Tab / Shift-Tab change what you aim at, Esc or q "
-                          "quit.\n"
-                          "  --module PATH  the module to load (default: the one beside pfe-sim)\n"
-                          "  --screen WxH   a fixed character grid (default: fit the terminal, at "
-                          "most 120x60)\n";
+const char *const usage =
+    "usage: pfe-sim play [--module PATH] [--screen WxH]\n"
+    "  The editor live in this terminal, over a small world: your ped, three townsfolk,\n"
+    "  a horse and a wagon. Keys: F7 select, Up/Down move, Left/Right step, F8 export (to\n"
+    "  the current directory), Delete end the edit, Tab / Shift-Tab change what you aim at,\n"
+    "  Esc or q quit.\n"
+    "  --module PATH  the module to load (default: the one beside pfe-sim)\n"
+    "  --screen WxH   the character grid (default: as wide as the terminal, at most 120,\n"
+    "                 and 60 rows)\n";
 
 // ---- key decoding ----------------------------------------------------------------------------
 
