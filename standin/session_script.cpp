@@ -668,6 +668,8 @@ std::vector<ScriptStep> ParseScriptFile(const std::string &file) {
         throw ScriptError{file + ":0: cannot read the script: " + std::strerror(errno)};
     if (S_ISDIR(status.st_mode))
         throw ScriptError{file + ":0: cannot read the script: it is a directory"};
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) // /dev/zero would never end
+        throw ScriptError{file + ":0: cannot read the script: it is a device"};
     std::ostringstream buffer;
     buffer << in.rdbuf();
     return ParseScriptText(file, buffer.str());

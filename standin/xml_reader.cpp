@@ -20,6 +20,7 @@ const char *const itemEndLine = "        </Item>";
 const char *const idPrefix = "          <id value=\"";
 const char *const valuePrefix = "          <value value=\"";
 const char *const elementEnd = "\"/>";
+constexpr std::size_t maxExportBytes = 64 * 1024;
 
 enum class Ending { crlf, lf, none };
 
@@ -239,7 +240,16 @@ int ShowExport(const std::vector<std::string> &args, const FeatureTable &table, 
         err << "pfe-sim: cannot read " << file << ": " << std::strerror(errno) << "\n";
         return 2;
     }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // An export of all 54 features is a few kilobytes; reading stops well beyond that, so
+    // that a device or an endless pipe cannot hold the reader.
+    std::string bytes(maxExportBytes + 1, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > maxExportBytes) {
+        err << file << ":0: more than " << maxExportBytes / 1024
+            << " KiB, too long for an export\n";
+        return 1;
+    }
     if (in.bad()) {
         err << "pfe-sim: cannot read " << file << ": a read error\n";
         return 2;

@@ -21,6 +21,7 @@ mkdir folder.session
 expect_error 2 "folder.session:0: cannot read the script: it is a directory" "$sim" run folder.session
 printf 'frame\ntap F13\n' >key.session
 expect_error 2 "key.session:2: unknown key 'F13'" "$sim" run key.session
+expect_error 2 "/dev/zero:0: cannot read the script: it is a device" "$sim" run /dev/zero
 printf 'jump 3\n' >command.session
 expect_error 2 "command.session:1: unknown command 'jump'" "$sim" run command.session
 printf 'frame 1 2\n' >count.session
@@ -45,6 +46,7 @@ expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show
 expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show a.xml b.xml
 expect_error 2 "cannot read absent.xml: No such file or directory" "$sim" show absent.xml
 expect_error 2 "cannot read folder.session: it is a directory" "$sim" show folder.session
+expect_error 1 "/dev/zero:0: more than 64 KiB, too long for an export" "$sim" show /dev/zero
 printf '      <expressions>\n      </expressions>' >unix.xml
 expect_error 1 "unix.xml:1: the line ends with LF alone" "$sim" show unix.xml
 
