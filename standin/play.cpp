@@ -17,7 +17,6 @@
 #include <deque>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <set>
 
 #include "standin/game.h"
