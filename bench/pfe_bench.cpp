@@ -178,16 +178,14 @@ uint64_t Nanoseconds(Clock::time_point from, Clock::time_point to) {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count());
 }
 
-// Median cost of one frame, over samples of a batch of frames each.
-uint64_t MedianFrameNs(Game &game, int samples, int framesPerSample) {
-    std::vector<uint64_t> perFrame;
+// Samples of the cost of one frame, each the mean over a batch of frames.
+void SampleFrames(Game &game, int samples, int framesPerSample, std::vector<uint64_t> &into) {
     for (int s = 0; s < samples; ++s) {
         const Clock::time_point start = Clock::now();
         for (int f = 0; f < framesPerSample; ++f)
             game.RunFrame();
-        perFrame.push_back(Nanoseconds(start, Clock::now()) / static_cast<uint64_t>(framesPerSample));
+        into.push_back(Nanoseconds(start, Clock::now()) / static_cast<uint64_t>(framesPerSample));
     }
-    return Median(perFrame);
 }
 
 void PrepareWorld(Game &game) {
@@ -315,42 +313,43 @@ Options ParseOptions(int argc, char **argv) {
 int main(int argc, char **argv) {
     try {
         const Options options = ParseOptions(argc, argv);
+        // Editing and floor samples are taken in alternating rounds, each on a fresh load, so
+        // that whatever else the machine does at the time weighs on both alike.
+        constexpr int rounds = 20;
         constexpr int framesPerSample = 50;
-        constexpr int startupLoads = 30;
+        const int samplesPerRound = std::max(1, options.samples / rounds);
 
-        std::vector<uint64_t> startups;
-        for (int load = 0; load < startupLoads; ++load) {
-            Game game;
-            startups.push_back(StartEditing(game, options.modulePath));
-        }
-
-        uint64_t editingNs = 0;
-        uint64_t allocations = 0;
+        std::vector<uint64_t> startups, editingSamples, floorSamples;
         std::vector<NativeCallRecord> editingCalls;
-        {
-            Game game;
-            StartEditing(game, options.modulePath);
-            floorShape = ShapeOf(game);
-            editingCalls = game.FrameCalls();
-            editingNs = MedianFrameNs(game, options.samples, framesPerSample);
-            const uint64_t before = allocationCount.load();
-            game.RunFrame();
-            allocations = allocationCount.load() - before;
+        uint64_t allocations = 0;
+        for (int round = 0; round < rounds; ++round) {
+            {
+                Game game;
+                startups.push_back(StartEditing(game, options.modulePath));
+                if (round == 0) {
+                    floorShape = ShapeOf(game);
+                    editingCalls = game.FrameCalls();
+                    const uint64_t before = allocationCount.load();
+                    game.RunFrame();
+                    allocations = allocationCount.load() - before;
+                }
+                SampleFrames(game, samplesPerRound, framesPerSample, editingSamples);
+            }
+            {
+                Game game;
+                PrepareWorld(game);
+                static int floorModule;
+                game.HostScriptRegister(&floorModule, FloorMain);
+                game.RunFrames(10);
+                std::string why;
+                if (round == 0 && !SameCalls(game.FrameCalls(), editingCalls, why))
+                    throw std::runtime_error(
+                        "the floor pass does not make the editing pass's calls: " + why);
+                SampleFrames(game, samplesPerRound, framesPerSample, floorSamples);
+            }
         }
-
-        uint64_t floorNs = 0;
-        {
-            Game game;
-            PrepareWorld(game);
-            static int floorModule;
-            game.HostScriptRegister(&floorModule, FloorMain);
-            game.RunFrames(10);
-            std::string why;
-            if (!SameCalls(game.FrameCalls(), editingCalls, why))
-                throw std::runtime_error("the floor pass does not make the editing pass's calls: " +
-                                         why);
-            floorNs = MedianFrameNs(game, options.samples, framesPerSample);
-        }
+        const uint64_t editingNs = Median(editingSamples);
+        const uint64_t floorNs = Median(floorSamples);
 
         std::printf("editing-pass-ns %llu\n", static_cast<unsigned long long>(editingNs));
         std::printf("floor-pass-ns %llu\n", static_cast<unsigned long long>(floorNs));

@@ -189,9 +189,12 @@ void Game::HostNativeInit(uint64_t hash) {
     if (callOpen)
         Stop("nativeInit(" + Hex(hash) + ") while the call to " + Hex(pending.hash) +
              " was not made yet");
-    pending = NativeCallRecord();
+    // Reset field by field: the text keeps its storage from call to call.
     pending.frame = frameNumber;
     pending.hash = hash;
+    pending.argumentCount = 0;
+    pending.arguments.fill(0);
+    pending.text.clear();
     callOpen = true;
 }
 

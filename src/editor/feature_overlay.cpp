@@ -15,12 +15,16 @@ static constexpr float listY = 0.06f;
 static constexpr float markerX = 0.02f;
 static constexpr float rowPitch = 0.01665f; // line pitch of the list text at its scale
 static constexpr float valueStep = 0.1f;
+// Room for the 54 lines as they usually are (about 1,600 characters), taken once per pass
+// instead of growing the text line by line.
+static constexpr std::size_t featureListCapacity = 2048;
 
 void DrawFeatureOverlay(std::string &featureListText) {
     SetTextScale(statusScale, statusScale);
     DrawScreenText(statusLine.c_str(), statusX, statusY);
 
     featureListText.clear();
+    featureListText.reserve(featureListCapacity);
     for (int i = 0; i < faceFeatureCount; ++i) {
         featureListText += FormatString("%s = %.2f\n", faceFeatureNames[i].c_str(),
                                         static_cast<double>(featureValues[i]));
