@@ -13,3 +13,8 @@ for preset in default asan tsan; do
   ctest --preset "$preset" -j2
 done
 tools/test-windows.sh # the Windows module: MinGW-w64 build, import table, sessions under Wine
+
+echo "== fuzz =="
+fuzz/run.sh 30 # each reader fuzzed for 30 seconds over its corpus
+echo "== pfe-bench =="
+bench/check.sh build/default/bin/pfe-bench
