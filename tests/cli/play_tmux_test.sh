@@ -12,14 +12,14 @@ socket="pfe-play-test-$$"
 tmux_() { tmux -L "$socket" "$@"; }
 trap 'tmux_ kill-server 2>/dev/null; chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
 
-# start NAME [COLUMNS ROWS]: a session of pfe-sim play in a terminal of 130x70 (or the size
-# given); its pid goes to NAME.pid, its exit status to NAME.status, the terminal settings to
-# NAME.before and NAME.after.
+# start NAME [COLUMNS ROWS [VARIABLE=VALUE]]: a session of pfe-sim play in a terminal of
+# 130x70 (or the size given, with the variable set); its pid goes to NAME.pid, its exit status
+# to NAME.status, the terminal settings to NAME.before and NAME.after.
 start() {
   local name=$1
   rm -f "$name".*
   tmux_ new-session -d -s "$name" -x "${2:-130}" -y "${3:-70}" -c "$work" \
-    "stty -g >$name.before; sh -c 'echo \$\$ >$name.pid; exec \"\$0\" play' '$sim'; echo \$? >$name.status; stty -g >$name.after; sleep 60"
+    "stty -g >$name.before; sh -c 'echo \$\$ >$name.pid; exec env ${4:-} \"\$0\" play' '$sim'; echo \$? >$name.status; stty -g >$name.after; sleep 60"
   wait_for "$name" "F7 to select Self" || fail "$name: play did not start: $(screen "$name" | head -5)"
 }
 
@@ -93,6 +93,13 @@ expect_screen aim "aim: nothing"
 expect_screen aim "F7 to select Self"
 tmux_ send-keys -t aim BTab
 expect_screen aim "aim: 6 WAGON02X (a wagon)"
+
+# About 30 frames a second (the frame counter below the grid; loose bounds for slow machines).
+first=$(screen aim | grep -o 'frame [0-9]*' | cut -d' ' -f2)
+sleep 2
+second=$(screen aim | grep -o 'frame [0-9]*' | cut -d' ' -f2)
+rate=$(((second - first) / 2))
+[ "$rate" -ge 10 ] && [ "$rate" -le 40 ] || fail "aim: $rate frames a second"
 tmux_ send-keys -t aim Escape
 ended aim 0
 
@@ -113,6 +120,26 @@ expect_screen short "above: Press F8 to save XML"
 expect_screen short " rows below ---"
 tmux_ send-keys -t short q
 ended short 0
+
+# Colour: the editor's yellow warning shows in yellow, and plainly under NO_COLOR. The export
+# cannot be opened because a directory holds its name.
+mkdir Moulary_PLAYER_ZERO.xml
+start color
+tmux_ send-keys -t color F7 F8
+expect_screen color "Cannot open Moulary_PLAYER_ZERO.xml!"
+tmux_ capture-pane -e -p -t color | grep -qF $'\e[33mCannot open' ||
+  fail "color: the warning is not yellow: $(tmux_ capture-pane -e -p -t color | grep -F 'Cannot open' | od -c | head -3)"
+tmux_ send-keys -t color q
+ended color 0
+start plain 130 70 NO_COLOR=1
+tmux_ send-keys -t plain F7 F8
+expect_screen plain "Cannot open Moulary_PLAYER_ZERO.xml!"
+if tmux_ capture-pane -e -p -t plain | grep -qF $'\e['; then
+  fail "plain: colour despite NO_COLOR"
+fi
+tmux_ send-keys -t plain q
+ended plain 0
+rmdir Moulary_PLAYER_ZERO.xml
 
 # Signals from outside, in the middle of an edit.
 start term
