@@ -127,7 +127,7 @@ bool PrintedInteger(const std::string &text) {
 // point and exactly six decimals; or nan / inf with an optional minus.
 bool PrintedFloat(const std::string &text) {
     const std::string body = !text.empty() && text[0] == '-' ? text.substr(1) : text;
-    if (body == "nan" || body == "inf" || body == "nan(ind)")
+    if (body == "nan" || body == "inf")
         return true;
     const std::size_t point = body.find('.');
     if (point == std::string::npos)
