@@ -506,10 +506,13 @@ class SessionRun {
         Prepare();
         game.LoadModule(PFE_MODULE_PATH);
         for (uint64_t f = 0; f < frames; ++f) {
+            const uint32_t before = model.clock;
             if (model.started)
                 RandomEvents();
             model.Frame();
             game.RunFrame();
+            if (model.clock < before)
+                ++clockWraps;
             std::string divergence = CompareFrame();
             if (!divergence.empty())
                 return Printf("seed %" PRIu64 ", frame %" PRIu64 " (of %" PRIu64 "): ", seed,
@@ -523,7 +526,8 @@ class SessionRun {
     }
 
     // What the run went through, so that a run that tested little shows it.
-    uint64_t editingFrames = 0, exports = 0, failedExports = 0, sessions = 0, selections = 0;
+    uint64_t editingFrames = 0, exports = 0, failedExports = 0, sessions = 0, selections = 0,
+             clockWraps = 0;
 
   private:
     uint64_t seed;
@@ -562,7 +566,8 @@ class SessionRun {
             models.push_back(Below(0xFFFFFFFFu) | 1u); // almost surely no catalogue name
         models.push_back(0x0D);
         // The run starts a little before the tick counter wraps, so the wrap falls inside it.
-        const uint32_t start = 0xFFFFFFFFu - 400000u - Below(400000);
+        const uint32_t span = static_cast<uint32_t>(std::min<uint64_t>(frames, 1000000)) * 2;
+        const uint32_t start = 0xFFFFFFFFu - span - Below(span);
         game.SetClock(start);
         model.clock = start;
         model.dictionaryDelay = Below(3);
@@ -861,13 +866,16 @@ TEST_F(ModelCheck, RandomSessionsFollowTheReferenceModel) {
     SessionRun run(seed, frames, catalogue, std::move(featureNames), std::move(featureIds));
     const std::string divergence = run.Play();
     std::printf("model check: %" PRIu64 " editing frames, %" PRIu64 " sessions, %" PRIu64
-                " self-selections, %" PRIu64 " exports written, %" PRIu64 " refused\n",
-                run.editingFrames, run.sessions, run.selections, run.exports, run.failedExports);
+                " self-selections, %" PRIu64 " exports written, %" PRIu64 " refused, %" PRIu64
+                " tick-counter wraps\n",
+                run.editingFrames, run.sessions, run.selections, run.exports, run.failedExports,
+                run.clockWraps);
     ASSERT_TRUE(divergence.empty()) << divergence << "\nreplay with PFE_SEED=" << seed
                                     << " PFE_FRAMES=" << frames;
     // A run that never edited, exported or met a refused export would prove little.
     EXPECT_GT(run.editingFrames, frames / 10);
     EXPECT_GT(run.sessions, 0u);
+    EXPECT_EQ(run.clockWraps, 1u) << "the run should cross the wrap of the tick counter once";
     if (frames >= 20000) {
         EXPECT_GT(run.exports, 10u);
         EXPECT_GT(run.failedExports, 0u);
