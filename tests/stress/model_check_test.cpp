@@ -215,6 +215,24 @@ class EditorModel {
     }
     std::string ExportName() const { return "Moulary_" + label + ".xml"; }
 
+    // A fresh load of the module: every editor value as at load; the game keeps its world.
+    void Reload() {
+        keys.fill(KeySlot());
+        selectedPed = aimedEntity = editorCamera = cursor = 0;
+        label.clear();
+        statusLine.clear();
+        values.fill(0.0f);
+        namesByHash.clear();
+        started = waitingForDictionary = false;
+    }
+
+    // The unload releases the player's ped and nothing else.
+    void Unload() {
+        calls.clear();
+        Call(native::playerPedId, {});
+        Call(native::clearPedTasks, {Handle(playerPed), 1, 1});
+    }
+
     void KeyMessage(uint32_t key, bool isUp) {
         if (key >= keys.size())
             return;
@@ -509,6 +527,9 @@ class SessionRun {
             const uint32_t before = model.clock;
             if (model.started)
                 RandomEvents();
+            if (!eventDivergence.empty())
+                return Printf("seed %" PRIu64 ", before frame %" PRIu64 ": ", seed, model.frame + 1) +
+                       eventDivergence;
             model.Frame();
             game.RunFrame();
             if (model.clock < before)
@@ -527,7 +548,7 @@ class SessionRun {
 
     // What the run went through, so that a run that tested little shows it.
     uint64_t editingFrames = 0, exports = 0, failedExports = 0, sessions = 0, selections = 0,
-             clockWraps = 0;
+             clockWraps = 0, reloads = 0;
 
   private:
     uint64_t seed;
@@ -537,6 +558,7 @@ class SessionRun {
     EditorModel model;
     Game game;
     std::vector<uint32_t> models; // the model hashes peds of this run are made of
+    std::string eventDivergence;  // what an event between frames found wrong
 
     uint32_t Below(uint32_t bound) {
         return static_cast<uint32_t>(std::uniform_int_distribution<uint64_t>(0, bound - 1)(random));
@@ -680,6 +702,33 @@ class SessionRun {
         model.blockedNames.erase(which);
     }
 
+    // The module is unloaded (it must release the player's ped) and a fresh copy loaded.
+    void Reload() {
+        const std::size_t before = game.FrameCalls().size();
+        game.UnloadModule();
+        model.Unload();
+        const std::vector<NativeCallRecord> &made = game.FrameCalls();
+        const std::size_t count = made.size() - before;
+        bool same = count == model.calls.size();
+        for (std::size_t i = 0; same && i < count; ++i) {
+            const NativeCallRecord &got = made[before + i];
+            const ExpectedCall &want = model.calls[i];
+            same = got.hash == want.hash && got.argumentCount == want.argumentCount &&
+                   std::equal(want.arguments.begin(), want.arguments.begin() + want.argumentCount,
+                              got.arguments.begin());
+        }
+        if (!same) {
+            eventDivergence = "the unload did not just release the player's ped; it made:";
+            for (std::size_t i = before; i < made.size(); ++i)
+                eventDivergence += " " + Describe(made[i].hash, made[i].argumentCount,
+                                                  made[i].arguments.data(), made[i].text);
+            return;
+        }
+        game.LoadModule(PFE_MODULE_PATH);
+        model.Reload();
+        ++reloads;
+    }
+
     void RandomEvents() {
         if (Chance(model.Editing() ? 0.02 : 0.15)) { // aim at something, or at nothing, or stop aiming
             game.world.freeAiming = model.freeAiming = Chance(0.7);
@@ -725,6 +774,8 @@ class SessionRun {
         }
         if (Chance(0.002))
             game.world.dictionaryDelayFrames = model.dictionaryDelay = Below(4);
+        if (Chance(0.0003))
+            Reload();
         if (Chance(0.0015))
             Block();
         if (Chance(0.01))
@@ -867,15 +918,18 @@ TEST_F(ModelCheck, RandomSessionsFollowTheReferenceModel) {
     const std::string divergence = run.Play();
     std::printf("model check: %" PRIu64 " editing frames, %" PRIu64 " sessions, %" PRIu64
                 " self-selections, %" PRIu64 " exports written, %" PRIu64 " refused, %" PRIu64
-                " tick-counter wraps\n",
+                " tick-counter wraps, %" PRIu64 " reloads\n",
                 run.editingFrames, run.sessions, run.selections, run.exports, run.failedExports,
-                run.clockWraps);
+                run.clockWraps, run.reloads);
     ASSERT_TRUE(divergence.empty()) << divergence << "\nreplay with PFE_SEED=" << seed
                                     << " PFE_FRAMES=" << frames;
     // A run that never edited, exported or met a refused export would prove little.
     EXPECT_GT(run.editingFrames, frames / 10);
     EXPECT_GT(run.sessions, 0u);
     EXPECT_EQ(run.clockWraps, 1u) << "the run should cross the wrap of the tick counter once";
+    if (frames >= 20000) {
+        EXPECT_GT(run.reloads, 0u);
+    }
     if (frames >= 20000) {
         EXPECT_GT(run.exports, 10u);
         EXPECT_GT(run.failedExports, 0u);
