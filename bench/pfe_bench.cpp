@@ -175,7 +175,8 @@ uint64_t Median(std::vector<uint64_t> samples) {
 }
 
 uint64_t Nanoseconds(Clock::time_point from, Clock::time_point to) {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count());
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count());
 }
 
 // Samples of the cost of one frame, each the mean over a batch of frames.
@@ -189,7 +190,8 @@ void SampleFrames(Game &game, int samples, int framesPerSample, std::vector<uint
 }
 
 void PrepareWorld(Game &game) {
-    WorldEntity &ped = game.world.Spawn(editedPed, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+    WorldEntity &ped =
+        game.world.Spawn(editedPed, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
     ped.position = Vec3{10.0f, 20.0f, 1.0f};
     ped.heading = 90.0f;
     game.world.playerPed = editedPed;

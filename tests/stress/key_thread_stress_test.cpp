@@ -103,11 +103,15 @@ TEST(KeyThreadStress, ReleasesFromAnotherThreadActAtMostOnce) {
                 const uint32_t which = static_cast<uint32_t>(random() % 12);
                 const bool isUp = (random() & 1) != 0;
                 switch (which) {
-                case 0: case 1: case 2:
+                case 0:
+                case 1:
+                case 2:
                     game.KeyboardMessage(keyDown, 1, 0x50, true, false, isUp, isUp);
                     downs += isUp ? 1 : 0;
                     break;
-                case 3: case 4: case 5:
+                case 3:
+                case 4:
+                case 5:
                     game.KeyboardMessage(keyRight, 1, 0x4D, true, false, isUp, isUp);
                     rights += isUp ? 1 : 0;
                     break;
@@ -124,7 +128,8 @@ TEST(KeyThreadStress, ReleasesFromAnotherThreadActAtMostOnce) {
                     game.KeyboardMessage(keyF7, 1, 0x41, false, false, isUp, isUp);
                     break;
                 default:
-                    game.KeyboardMessage(static_cast<uint32_t>(255 + random() % 100000), 1, 0, false, false, isUp, isUp);
+                    game.KeyboardMessage(static_cast<uint32_t>(255 + random() % 100000), 1, 0,
+                                         false, false, isUp, isUp);
                     break;
                 }
             }

@@ -528,7 +528,8 @@ class SessionRun {
             if (model.started)
                 RandomEvents();
             if (!eventDivergence.empty())
-                return Printf("seed %" PRIu64 ", before frame %" PRIu64 ": ", seed, model.frame + 1) +
+                return Printf("seed %" PRIu64 ", before frame %" PRIu64 ": ", seed,
+                              model.frame + 1) +
                        eventDivergence;
             model.Frame();
             game.RunFrame();
@@ -563,8 +564,12 @@ class SessionRun {
     uint32_t Below(uint32_t bound) {
         return static_cast<uint32_t>(std::uniform_int_distribution<uint64_t>(0, bound - 1)(random));
     }
-    bool Chance(double probability) { return std::uniform_real_distribution<double>(0, 1)(random) < probability; }
-    float Between(float low, float high) { return std::uniform_real_distribution<float>(low, high)(random); }
+    bool Chance(double probability) {
+        return std::uniform_real_distribution<double>(0, 1)(random) < probability;
+    }
+    float Between(float low, float high) {
+        return std::uniform_real_distribution<float>(low, high)(random);
+    }
 
     void Prepare() {
         // Names that collide, one that hashes to 0 (the model of a handle that names nothing)
@@ -621,7 +626,9 @@ class SessionRun {
         if (model.Exists(handle))
             return;
         const uint32_t which = Below(10);
-        const EntityKind kind = which < 8 ? EntityKind::ped : which == 8 ? EntityKind::vehicle : EntityKind::object;
+        const EntityKind kind = which < 8    ? EntityKind::ped
+                                : which == 8 ? EntityKind::vehicle
+                                             : EntityKind::object;
         SpawnAt(handle, kind, models[Below(static_cast<uint32_t>(models.size()))], which < 6);
     }
 
@@ -638,14 +645,15 @@ class SessionRun {
 
     void Message(uint32_t key, bool isUp) {
         // The flags other than is-up-now vary; the editor must not care about them.
-        game.KeyboardMessage(key, static_cast<uint16_t>(1 + Below(3)), static_cast<uint8_t>(Below(256)),
-                             Chance(0.5), Chance(0.2), isUp || Chance(0.3), isUp);
+        game.KeyboardMessage(key, static_cast<uint16_t>(1 + Below(3)),
+                             static_cast<uint8_t>(Below(256)), Chance(0.5), Chance(0.2),
+                             isUp || Chance(0.3), isUp);
         model.KeyMessage(key, isUp);
     }
 
     uint32_t RandomKey() {
-        static const uint32_t editingKeys[] = {keyDown, keyDown, keyUp, keyRight, keyRight, keyRight,
-                                               keyLeft, keyLeft, keyF8, keyF7};
+        static const uint32_t editingKeys[] = {keyDown,  keyDown, keyUp,   keyRight, keyRight,
+                                               keyRight, keyLeft, keyLeft, keyF8,    keyF7};
         static const uint32_t selectionKeys[] = {keyF7, keyDown, keyUp, keyRight, keyLeft, keyF8};
         const uint32_t which = Below(100);
         if (which < 5)
@@ -730,7 +738,8 @@ class SessionRun {
     }
 
     void RandomEvents() {
-        if (Chance(model.Editing() ? 0.02 : 0.15)) { // aim at something, or at nothing, or stop aiming
+        if (Chance(model.Editing() ? 0.02
+                                   : 0.15)) { // aim at something, or at nothing, or stop aiming
             game.world.freeAiming = model.freeAiming = Chance(0.7);
             game.world.aimTarget = model.aimTarget = AnyHandle();
         }
@@ -749,13 +758,15 @@ class SessionRun {
             const int32_t handle = AnyHandle();
             if (model.Exists(handle)) {
                 WorldEntity *entity = game.world.Find(handle);
-                entity->position = Vec3{Between(-3000, 3000), Between(-3000, 3000), Between(-50, 400)};
+                entity->position =
+                    Vec3{Between(-3000, 3000), Between(-3000, 3000), Between(-50, 400)};
                 entity->heading = Between(-720, 720);
                 model.entities[handle].placed = *entity;
             }
         }
         if (Chance(0.002)) { // another ped becomes the player's
-            const int32_t handle = Chance(0.5) ? firstPlayer : static_cast<int32_t>(1 + Below(entityPool));
+            const int32_t handle =
+                Chance(0.5) ? firstPlayer : static_cast<int32_t>(1 + Below(entityPool));
             game.world.playerPed = model.playerPed = handle;
         }
         if (Chance(0.25))
@@ -793,7 +804,8 @@ class SessionRun {
                         want.text == got.text;
             for (int a = 0; same && a < want.argumentCount; ++a)
                 if ((want.addressMask & (1u << a)) == 0 &&
-                    want.arguments[static_cast<std::size_t>(a)] != got.arguments[static_cast<std::size_t>(a)])
+                    want.arguments[static_cast<std::size_t>(a)] !=
+                        got.arguments[static_cast<std::size_t>(a)])
                     same = false;
             if (!same)
                 return Printf("native call %zu: expected ", i + 1) +
@@ -802,13 +814,13 @@ class SessionRun {
                        Describe(got.hash, got.argumentCount, got.arguments.data(), got.text);
         }
         if (actual.size() != expected.size()) {
-            std::string more = actual.size() > common
-                                   ? "next made: " + Describe(actual[common].hash, actual[common].argumentCount,
-                                                              actual[common].arguments.data(), actual[common].text)
-                                   : "next expected: " + Describe(expected[common].hash,
-                                                                  expected[common].argumentCount,
-                                                                  expected[common].arguments.data(),
-                                                                  expected[common].text);
+            std::string more =
+                actual.size() > common
+                    ? "next made: " + Describe(actual[common].hash, actual[common].argumentCount,
+                                               actual[common].arguments.data(), actual[common].text)
+                    : "next expected: " +
+                          Describe(expected[common].hash, expected[common].argumentCount,
+                                   expected[common].arguments.data(), expected[common].text);
             return Printf("expected %zu native calls, the module made %zu; ", expected.size(),
                           actual.size()) +
                    more;
@@ -840,15 +852,18 @@ class SessionRun {
     std::string CompareCameras() {
         const std::map<int32_t, WorldCamera> &actual = game.world.cameras;
         if (actual.size() != model.cameras.size())
-            return Printf("the game holds %zu cameras, expected %zu", actual.size(), model.cameras.size());
+            return Printf("the game holds %zu cameras, expected %zu", actual.size(),
+                          model.cameras.size());
         for (const auto &[handle, want] : model.cameras) {
             auto found = actual.find(handle);
             if (found == actual.end())
                 return Printf("camera %d does not exist", handle);
             const WorldCamera &got = found->second;
             if (got.type != want.type || got.active != want.active ||
-                Bits(got.position.x) != Bits(want.position.x) || Bits(got.position.y) != Bits(want.position.y) ||
-                Bits(got.position.z) != Bits(want.position.z) || Bits(got.rotation.z) != Bits(want.rotation.z) ||
+                Bits(got.position.x) != Bits(want.position.x) ||
+                Bits(got.position.y) != Bits(want.position.y) ||
+                Bits(got.position.z) != Bits(want.position.z) ||
+                Bits(got.rotation.z) != Bits(want.rotation.z) ||
                 got.rotationOrder != want.rotationOrder ||
                 Bits(got.fieldOfView) != Bits(want.fieldOfView))
                 return Printf("camera %d is not as expected (active %d, expected %d)", handle,
@@ -861,7 +876,8 @@ class SessionRun {
         if (std::filesystem::exists(name + ".tmp") && model.blockedNames.count(name + ".tmp") == 0)
             return "the temporary file " + name + ".tmp was left behind";
         if (model.blockedNames.count(name) != 0)
-            return std::filesystem::is_directory(name) ? std::string() : name + " is no longer a directory";
+            return std::filesystem::is_directory(name) ? std::string()
+                                                       : name + " is no longer a directory";
         auto want = model.files.find(name);
         if (want == model.files.end())
             return std::filesystem::exists(name) ? name + " exists, expected none" : std::string();
@@ -921,8 +937,8 @@ TEST_F(ModelCheck, RandomSessionsFollowTheReferenceModel) {
                 " tick-counter wraps, %" PRIu64 " reloads\n",
                 run.editingFrames, run.sessions, run.selections, run.exports, run.failedExports,
                 run.clockWraps, run.reloads);
-    ASSERT_TRUE(divergence.empty()) << divergence << "\nreplay with PFE_SEED=" << seed
-                                    << " PFE_FRAMES=" << frames;
+    ASSERT_TRUE(divergence.empty())
+        << divergence << "\nreplay with PFE_SEED=" << seed << " PFE_FRAMES=" << frames;
     // A run that never edited, exported or met a refused export would prove little.
     EXPECT_GT(run.editingFrames, frames / 10);
     EXPECT_GT(run.sessions, 0u);
