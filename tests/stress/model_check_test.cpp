@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -202,6 +204,7 @@ class EditorModel {
     // ---- the working directory ----
     std::map<std::string, std::string> files;
     std::set<std::string> blockedNames; // directories put where a file would go
+    std::size_t fileSizeLimit = 0;      // bytes a file may hold while the disk is "full"; 0: any
 
     // ---- what the last frame did ----
     std::vector<ExpectedCall> calls;
@@ -468,7 +471,13 @@ class EditorModel {
             statusLine = "~COLOR_YELLOW~Cannot open " + name + "!";
             return;
         }
-        files[name] = ExportBytes();
+        std::string bytes = ExportBytes();
+        if (fileSizeLimit != 0 && bytes.size() > fileSizeLimit) {
+            // The write stops at the limit: the earlier export stays as it was.
+            statusLine = "~COLOR_YELLOW~Cannot write " + name + "!";
+            return;
+        }
+        files[name] = std::move(bytes);
         statusLine = "Wrote " + name;
     }
 };
@@ -496,6 +505,7 @@ std::string ReadFile(const std::filesystem::path &path) {
 class ModelCheck : public ::testing::Test {
   protected:
     void SetUp() override {
+        signal(SIGXFSZ, SIG_IGN); // a write past the file size limit fails instead
         char pattern[] = "/tmp/pfe-model-check-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         directory = pattern;
@@ -532,7 +542,7 @@ class SessionRun {
                               model.frame + 1) +
                        eventDivergence;
             model.Frame();
-            game.RunFrame();
+            RunFrameWithFileSizeLimit();
             if (model.clock < before)
                 ++clockWraps;
             std::string divergence = CompareFrame();
@@ -549,7 +559,7 @@ class SessionRun {
 
     // What the run went through, so that a run that tested little shows it.
     uint64_t editingFrames = 0, exports = 0, failedExports = 0, sessions = 0, selections = 0,
-             clockWraps = 0, reloads = 0;
+             clockWraps = 0, reloads = 0, failedWrites = 0;
 
   private:
     uint64_t seed;
@@ -710,6 +720,22 @@ class SessionRun {
         model.blockedNames.erase(which);
     }
 
+    // A full disk, as far as the export sees it: while the frame runs, no file may grow past
+    // the limit (the write fails with EFBIG; SIGXFSZ is ignored for the test's life).
+    void RunFrameWithFileSizeLimit() {
+        if (model.fileSizeLimit == 0) {
+            game.RunFrame();
+            return;
+        }
+        rlimit original{};
+        getrlimit(RLIMIT_FSIZE, &original);
+        rlimit limited = original;
+        limited.rlim_cur = model.fileSizeLimit;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        game.RunFrame();
+        setrlimit(RLIMIT_FSIZE, &original);
+    }
+
     // The module is unloaded (it must release the player's ped) and a fresh copy loaded.
     void Reload() {
         const std::size_t before = game.FrameCalls().size();
@@ -787,6 +813,8 @@ class SessionRun {
             game.world.dictionaryDelayFrames = model.dictionaryDelay = Below(4);
         if (Chance(0.0003))
             Reload();
+        if (model.fileSizeLimit == 0 ? Chance(0.001) : Chance(0.01)) // the disk fills, or is freed
+            model.fileSizeLimit = model.fileSizeLimit != 0 ? 0 : 40 + Below(400);
         if (Chance(0.0015))
             Block();
         if (Chance(0.01))
@@ -847,6 +875,9 @@ class SessionRun {
         }
         if (!model.exportedFile.empty())
             ++(model.statusLine.rfind("Wrote ", 0) == 0 ? exports : failedExports);
+        if (model.statusLine.find("Cannot write") != std::string::npos &&
+            !model.exportedFile.empty())
+            ++failedWrites;
     }
 
     std::string CompareCameras() {
@@ -934,9 +965,9 @@ TEST_F(ModelCheck, RandomSessionsFollowTheReferenceModel) {
     const std::string divergence = run.Play();
     std::printf("model check: %" PRIu64 " editing frames, %" PRIu64 " sessions, %" PRIu64
                 " self-selections, %" PRIu64 " exports written, %" PRIu64 " refused, %" PRIu64
-                " tick-counter wraps, %" PRIu64 " reloads\n",
+                " tick-counter wraps, %" PRIu64 " reloads, %" PRIu64 " writes cut short\n",
                 run.editingFrames, run.sessions, run.selections, run.exports, run.failedExports,
-                run.clockWraps, run.reloads);
+                run.clockWraps, run.reloads, run.failedWrites);
     ASSERT_TRUE(divergence.empty())
         << divergence << "\nreplay with PFE_SEED=" << seed << " PFE_FRAMES=" << frames;
     // A run that never edited, exported or met a refused export would prove little.
@@ -945,6 +976,7 @@ TEST_F(ModelCheck, RandomSessionsFollowTheReferenceModel) {
     EXPECT_EQ(run.clockWraps, 1u) << "the run should cross the wrap of the tick counter once";
     if (frames >= 20000) {
         EXPECT_GT(run.reloads, 0u);
+        EXPECT_GT(run.failedWrites, 0u);
     }
     if (frames >= 20000) {
         EXPECT_GT(run.exports, 10u);
