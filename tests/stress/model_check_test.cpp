@@ -603,7 +603,7 @@ class SessionRun {
             models.push_back(Below(0xFFFFFFFFu) | 1u); // almost surely no catalogue name
         models.push_back(0x0D);
         // The run starts a little before the tick counter wraps, so the wrap falls inside it.
-        const uint32_t span = static_cast<uint32_t>(std::min<uint64_t>(frames, 1000000)) * 2;
+        const uint32_t span = static_cast<uint32_t>(std::clamp<uint64_t>(frames, 1, 1000000)) * 2;
         const uint32_t start = 0xFFFFFFFFu - span - Below(span);
         game.SetClock(start);
         model.clock = start;
@@ -956,6 +956,7 @@ TEST_F(ModelCheck, RandomSessionsFollowTheReferenceModel) {
         featureNames.push_back(name);
         featureIds.push_back(id);
     }
+    ASSERT_GE(frames, 1000u) << "PFE_FRAMES below 1000 would check too little";
     ASSERT_EQ(catalogue.size(), 1271u);
     ASSERT_EQ(featureNames.size(), 54u);
 
