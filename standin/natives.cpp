@@ -7,7 +7,14 @@
 
 namespace {
 
-void GetHashKey(Game &game) { game.ResultInt(game.world.HashForName(game.ArgString(0))); }
+// The string arguments are read through the call record, which keeps a copy of the text: no
+// second copy is made for the world's lookups.
+const std::string &StringArgument(Game &game, int index) {
+    game.ArgString(index);
+    return game.CurrentCall().text;
+}
+
+void GetHashKey(Game &game) { game.ResultInt(game.world.HashForName(StringArgument(game, 0))); }
 
 void PlayerPedId(Game &game) { game.ResultInt(static_cast<uint32_t>(game.world.playerPed)); }
 
@@ -18,10 +25,13 @@ void ClearPedTasksImmediately(Game &game) {
     game.world.ClearTasks(ped);
 }
 
-void RequestAnimDict(Game &game) { game.world.RequestDictionary(game.ArgString(0), game.FrameNumber()); }
+void RequestAnimDict(Game &game) {
+    game.world.RequestDictionary(StringArgument(game, 0), game.FrameNumber());
+}
 
 void HasAnimDictLoaded(Game &game) {
-    game.ResultInt(game.world.DictionaryLoaded(game.ArgString(0), game.FrameNumber()) ? 1 : 0);
+    const bool loaded = game.world.DictionaryLoaded(StringArgument(game, 0), game.FrameNumber());
+    game.ResultInt(loaded ? 1 : 0);
 }
 
 void GetEntityPlayerIsFreeAimingAt(Game &game) {
@@ -58,7 +68,7 @@ void SetTextScale(Game &game) {
 }
 
 void DrawText(Game &game) {
-    const char *text = game.ArgString(0);
+    const std::string &text = StringArgument(game, 0);
     game.RecordText(text, game.ArgFloat(1), game.ArgFloat(2));
 }
 
