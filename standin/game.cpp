@@ -213,9 +213,9 @@ uint64_t *Game::HostNativeCall() {
     const NativeInfo *native = FindNative(pending.hash);
     if (native == nullptr)
         Stop("the module called unknown native " + Hex(pending.hash));
-    if (native->argumentCount != pending.argumentCount)
+    if (native->ArgumentCount() != pending.argumentCount)
         Stop(std::string("native ") + native->name + " (" + Hex(pending.hash) + ") takes " +
-             std::to_string(native->argumentCount) + " arguments, the module pushed " +
+             std::to_string(native->ArgumentCount()) + " arguments, the module pushed " +
              std::to_string(pending.argumentCount));
     results.fill(0);
     native->handler(*this);

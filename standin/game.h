@@ -137,12 +137,15 @@ class Game {
     std::string stopReason;
 };
 
-// One entry per native the module may call.
+// One entry per native the module may call. `arguments` has one letter per argument, in the
+// order the module pushes them: h a handle, i a 32-bit integer, u a hash, d a feature id,
+// b a boolean, f a float, s a string, o an out-parameter. --trace decodes them by it.
 struct NativeInfo {
     uint64_t hash;
     const char *name;
-    int argumentCount;
+    const char *arguments;
     void (*handler)(Game &game);
+    int ArgumentCount() const;
 };
 const NativeInfo *FindNative(uint64_t hash);
 const std::vector<NativeInfo> &AllNatives();

@@ -2,6 +2,7 @@
 // slot encodings, act on the World, write the result slots.
 
 #include <algorithm>
+#include <cstring>
 
 #include "standin/game.h"
 
@@ -90,7 +91,9 @@ void TaskPlayAnim(Game &game) {
 
 void AfterPlayAnim(Game &) {}
 
-void DoesCamExist(Game &game) { game.ResultInt(game.world.FindCamera(game.ArgInt(0)) != nullptr ? 1 : 0); }
+void DoesCamExist(Game &game) {
+    game.ResultInt(game.world.FindCamera(game.ArgInt(0)) != nullptr ? 1 : 0);
+}
 
 void CreateCam(Game &game) {
     const uint32_t type = game.ArgUnsigned(0);
@@ -167,35 +170,39 @@ void SetPedFaceFeature(Game &game) {
 
 const std::vector<NativeInfo> &AllNatives() {
     static const std::vector<NativeInfo> natives = {
-        {0xFD340785ADF8CFB7, "GET_HASH_KEY", 1, GetHashKey},
-        {0x096275889B8E0EE0, "PLAYER_PED_ID", 0, PlayerPedId},
-        {0xAAA34F8A7CB32098, "CLEAR_PED_TASKS_IMMEDIATELY", 3, ClearPedTasksImmediately},
-        {0xA862A2AD321F94B4, "REQUEST_ANIM_DICT", 1, RequestAnimDict},
-        {0x27FF6FE8009B40CA, "HAS_ANIM_DICT_LOADED", 1, HasAnimDictLoaded},
-        {0xA6817C110B830EAD, "GET_ENTITY_PLAYER_IS_FREE_AIMING_AT", 2, GetEntityPlayerIsFreeAimingAt},
-        {0x936F967D4BE1CE9D, "IS_PLAYER_FREE_AIMING", 1, IsPlayerFreeAiming},
-        {0xD42BD6EB2E0F1677, "DOES_ENTITY_EXIST", 1, DoesEntityExist},
-        {0xDA76A9F39210D365, "GET_ENTITY_MODEL", 1, GetEntityModel},
-        {0xCF8176912DDA4EA5, "IS_ENTITY_A_PED", 1, IsEntityAPed},
-        {0xB980061DA992779D, "IS_PED_HUMAN", 1, IsPedHuman},
-        {0x4170B650590B3B00, "SET_TEXT_SCALE", 2, SetTextScale},
-        {0xD79334A4BB99BAD1, "DRAW_TEXT", 3, DrawText},
-        {0xEA47FE3719165B94, "TASK_PLAY_ANIM", 13, TaskPlayAnim},
-        {0x36CDD81627A6FCD2, "AFTER_PLAY_ANIM", 0, AfterPlayAnim},
-        {0x153AD457764FD704, "DOES_CAM_EXIST", 1, DoesCamExist},
-        {0x57CDF879EA466C46, "CREATE_CAM", 2, CreateCam},
-        {0x1899F328B0E12848, "GET_OFFSET_FROM_ENTITY_IN_WORLD_COORDS", 4, GetOffsetFromEntityInWorldCoords},
-        {0xF9EE7D419EE49DE6, "SET_CAM_COORD", 4, SetCamCoord},
-        {0xC230DD956E2F5507, "GET_ENTITY_HEADING", 1, GetEntityHeading},
-        {0x63DFA6810AD78719, "SET_CAM_ROT", 5, SetCamRot},
-        {0x27666E5988D9D429, "SET_CAM_FOV", 2, SetCamFov},
-        {0x33281167E4942E4F, "RENDER_SCRIPT_CAMS", 6, RenderScriptCams},
-        {0x87295BCA613800C8, "SET_CAM_ACTIVE", 2, SetCamActive},
-        {0x4E67E0B6D7FD5145, "DESTROY_CAM", 2, DestroyCam},
-        {0x5653AB26C82938CF, "SET_PED_FACE_FEATURE", 3, SetPedFaceFeature},
+        {0xFD340785ADF8CFB7, "GET_HASH_KEY", "s", GetHashKey},
+        {0x096275889B8E0EE0, "PLAYER_PED_ID", "", PlayerPedId},
+        {0xAAA34F8A7CB32098, "CLEAR_PED_TASKS_IMMEDIATELY", "hii", ClearPedTasksImmediately},
+        {0xA862A2AD321F94B4, "REQUEST_ANIM_DICT", "s", RequestAnimDict},
+        {0x27FF6FE8009B40CA, "HAS_ANIM_DICT_LOADED", "s", HasAnimDictLoaded},
+        {0xA6817C110B830EAD, "GET_ENTITY_PLAYER_IS_FREE_AIMING_AT", "io",
+         GetEntityPlayerIsFreeAimingAt},
+        {0x936F967D4BE1CE9D, "IS_PLAYER_FREE_AIMING", "i", IsPlayerFreeAiming},
+        {0xD42BD6EB2E0F1677, "DOES_ENTITY_EXIST", "h", DoesEntityExist},
+        {0xDA76A9F39210D365, "GET_ENTITY_MODEL", "h", GetEntityModel},
+        {0xCF8176912DDA4EA5, "IS_ENTITY_A_PED", "h", IsEntityAPed},
+        {0xB980061DA992779D, "IS_PED_HUMAN", "h", IsPedHuman},
+        {0x4170B650590B3B00, "SET_TEXT_SCALE", "ff", SetTextScale},
+        {0xD79334A4BB99BAD1, "DRAW_TEXT", "sff", DrawText},
+        {0xEA47FE3719165B94, "TASK_PLAY_ANIM", "hssiiiiiiiiii", TaskPlayAnim},
+        {0x36CDD81627A6FCD2, "AFTER_PLAY_ANIM", "", AfterPlayAnim},
+        {0x153AD457764FD704, "DOES_CAM_EXIST", "h", DoesCamExist},
+        {0x57CDF879EA466C46, "CREATE_CAM", "ui", CreateCam},
+        {0x1899F328B0E12848, "GET_OFFSET_FROM_ENTITY_IN_WORLD_COORDS", "hfff",
+         GetOffsetFromEntityInWorldCoords},
+        {0xF9EE7D419EE49DE6, "SET_CAM_COORD", "hfff", SetCamCoord},
+        {0xC230DD956E2F5507, "GET_ENTITY_HEADING", "h", GetEntityHeading},
+        {0x63DFA6810AD78719, "SET_CAM_ROT", "hfffi", SetCamRot},
+        {0x27666E5988D9D429, "SET_CAM_FOV", "hf", SetCamFov},
+        {0x33281167E4942E4F, "RENDER_SCRIPT_CAMS", "iiiiii", RenderScriptCams},
+        {0x87295BCA613800C8, "SET_CAM_ACTIVE", "hb", SetCamActive},
+        {0x4E67E0B6D7FD5145, "DESTROY_CAM", "hi", DestroyCam},
+        {0x5653AB26C82938CF, "SET_PED_FACE_FEATURE", "hdf", SetPedFaceFeature},
     };
     return natives;
 }
+
+int NativeInfo::ArgumentCount() const { return static_cast<int>(std::strlen(arguments)); }
 
 const NativeInfo *FindNative(uint64_t hash) {
     const std::vector<NativeInfo> &natives = AllNatives();

@@ -680,36 +680,6 @@ static std::string DirectoryOf(const std::string &file) {
     return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
 }
 
-// How --trace shows each native's arguments, one letter per argument in the order the
-// module pushes them: h a handle, i a 32-bit integer, u a hash, d a feature id, b a boolean,
-// f a float, s a string, o an out-parameter (shown with what the game wrote into it).
-static const char *TraceSignature(uint64_t hash) {
-    static const struct {
-        uint64_t hash;
-        const char *arguments;
-    } signatures[] = {
-        {0xFD340785ADF8CFB7, "s"},          {0x096275889B8E0EE0, ""},
-        {0xAAA34F8A7CB32098, "hii"},        {0xA862A2AD321F94B4, "s"},
-        {0x27FF6FE8009B40CA, "s"},          {0xA6817C110B830EAD, "io"},
-        {0x936F967D4BE1CE9D, "i"},          {0xD42BD6EB2E0F1677, "h"},
-        {0xDA76A9F39210D365, "h"},          {0xCF8176912DDA4EA5, "h"},
-        {0xB980061DA992779D, "h"},          {0x4170B650590B3B00, "ff"},
-        {0xD79334A4BB99BAD1, "sff"},        {0xEA47FE3719165B94, "hssiiiiiiiiii"},
-        {0x36CDD81627A6FCD2, ""},           {0x153AD457764FD704, "h"},
-        {0x57CDF879EA466C46, "ui"},         {0x1899F328B0E12848, "hfff"},
-        {0xF9EE7D419EE49DE6, "hfff"},       {0xC230DD956E2F5507, "h"},
-        {0x63DFA6810AD78719, "hfffi"},      {0x27666E5988D9D429, "hf"},
-        {0x33281167E4942E4F, "iiiiii"},     {0x87295BCA613800C8, "hb"},
-        {0x4E67E0B6D7FD5145, "hi"},         {0x5653AB26C82938CF, "hdf"},
-    };
-    for (const auto &entry : signatures)
-        if (entry.hash == hash)
-            return entry.arguments;
-    return nullptr;
-}
-
-// One argument as the native reads it. Called while the call is still open, so string and
-// out-parameter addresses still point into the module's live memory.
 static std::string TraceArgument(char kind, uint64_t slot) {
     char text[64];
     const uint32_t low = static_cast<uint32_t>(slot);
@@ -750,7 +720,7 @@ static std::string TraceArgument(char kind, uint64_t slot) {
 
 static void TraceCall(std::ostream &out, const NativeCallRecord &call) {
     const NativeInfo *native = FindNative(call.hash);
-    const char *signature = TraceSignature(call.hash);
+    const char *signature = native != nullptr ? native->arguments : nullptr;
     char line[96];
     std::snprintf(line, sizeof line, "frame %" PRIu64 ": %s (0x%016" PRIX64 ")", call.frame,
                   native != nullptr ? native->name : "?", call.hash);
