@@ -76,7 +76,7 @@ static WriteOutcome WriteWholeFile(const std::string &fileName, const std::strin
     return stream.fail() ? WriteOutcome::cannotWrite : WriteOutcome::written;
 }
 
-static bool ReplaceFile(const std::string &from, const std::string &to) {
+static bool MoveOverTarget(const std::string &from, const std::string &to) {
 #ifdef _WIN32
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 #else
@@ -97,7 +97,7 @@ static std::string ExportTo(const std::string &exportFileName) {
         return FormatString("~COLOR_YELLOW~Cannot open %s!", exportFileName.c_str());
     const std::string temporaryName = exportFileName + temporarySuffix;
     WriteOutcome outcome = WriteWholeFile(temporaryName, WithCrLfLineEnds(BuildExpressionsXml()));
-    if (outcome == WriteOutcome::written && !ReplaceFile(temporaryName, exportFileName))
+    if (outcome == WriteOutcome::written && !MoveOverTarget(temporaryName, exportFileName))
         outcome = WriteOutcome::cannotWrite;
     if (outcome == WriteOutcome::cannotOpen)
         return FormatString("~COLOR_YELLOW~Cannot open %s!", exportFileName.c_str());
