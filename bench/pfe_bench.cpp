@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "standin/game.h"
+#include "standin/slots.h"
 
 // ---- heap allocations, counted for the whole process (stand-in and module alike) ---------
 
@@ -83,19 +84,6 @@ struct EditingFrameShape {
 
 EditingFrameShape floorShape;
 
-uint64_t FloatBits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-float BitsFloat(uint64_t slot) {
-    const uint32_t bits = static_cast<uint32_t>(slot);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 uint64_t Address(const void *pointer) { return reinterpret_cast<uintptr_t>(pointer); }
 
 uint64_t *Call0(uint64_t hash) {
@@ -147,20 +135,20 @@ void FloorPass() {
     nativeCall();
     Call0(afterPlayAnim);
     Call1(doesCamExist, static_cast<uint32_t>(shape.camera));
-    Call2(setTextScale, FloatBits(0.5f), FloatBits(0.5f));
-    Call3(drawText, Address(shape.statusLine.c_str()), FloatBits(0.02f), FloatBits(0.02f));
+    Call2(setTextScale, FloatSlot(0.5f), FloatSlot(0.5f));
+    Call3(drawText, Address(shape.statusLine.c_str()), FloatSlot(0.02f), FloatSlot(0.02f));
     std::string list;
     for (int i = 0; i < featureCount; ++i) {
         char line[2048];
         std::snprintf(line, sizeof line, "%s = %.2f\n", shape.names[i].c_str(),
                       static_cast<double>(shape.values[i]));
         list += line;
-        Call3(setFaceFeature, editedPed, shape.ids[i], FloatBits(shape.values[i]));
+        Call3(setFaceFeature, editedPed, shape.ids[i], FloatSlot(shape.values[i]));
     }
-    Call2(setTextScale, FloatBits(0.27f), FloatBits(0.27f));
-    Call3(drawText, Address(list.c_str()), FloatBits(0.03f), FloatBits(0.06f));
-    Call2(setTextScale, FloatBits(0.27f), FloatBits(0.27f));
-    Call3(drawText, Address("->"), FloatBits(0.02f), FloatBits(shape.markerY));
+    Call2(setTextScale, FloatSlot(0.27f), FloatSlot(0.27f));
+    Call3(drawText, Address(list.c_str()), FloatSlot(0.03f), FloatSlot(0.06f));
+    Call2(setTextScale, FloatSlot(0.27f), FloatSlot(0.27f));
+    Call3(drawText, Address("->"), FloatSlot(0.02f), FloatSlot(shape.markerY));
 }
 
 void FloorMain() {
@@ -236,14 +224,14 @@ EditingFrameShape ShapeOf(const Game &game) {
             shape.camera = static_cast<int32_t>(call.arguments[0]);
         else if (call.hash == setFaceFeature) {
             shape.ids.push_back(static_cast<uint32_t>(call.arguments[1]));
-            shape.values.push_back(BitsFloat(call.arguments[2]));
+            shape.values.push_back(SlotFloat(call.arguments[2]));
         } else if (call.hash == drawText) {
             if (texts == 0)
                 shape.statusLine = call.text;
             else if (texts == 1)
                 list = call.text;
             else
-                shape.markerY = BitsFloat(call.arguments[2]);
+                shape.markerY = SlotFloat(call.arguments[2]);
             ++texts;
         }
     }

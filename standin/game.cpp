@@ -6,6 +6,7 @@
 
 #include "standin/fiber.h"
 #include "standin/module_loader.h"
+#include "standin/slots.h"
 
 static Game *currentGame = nullptr;
 
@@ -245,10 +246,7 @@ uint32_t Game::ArgUnsigned(int index) const {
 }
 
 float Game::ArgFloat(int index) const {
-    const uint32_t bits = ArgUnsigned(index);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+    return SlotFloat(ArgUnsigned(index));
 }
 
 const char *Game::ArgString(int index) {
@@ -274,9 +272,7 @@ int32_t *Game::ArgOut(int index) const {
 void Game::ResultInt(uint32_t value) { results[0] = value; }
 
 void Game::ResultFloat(float value, int slot) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    results[static_cast<std::size_t>(slot)] = bits;
+    results[static_cast<std::size_t>(slot)] = FloatSlot(value);
 }
 
 void Game::RecordText(const std::string &text, float x, float y) {

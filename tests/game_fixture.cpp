@@ -2,19 +2,6 @@
 
 #include <cstring>
 
-uint64_t FloatSlot(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-float SlotAsFloat(uint64_t slot) {
-    const uint32_t bits = static_cast<uint32_t>(slot);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 void GameTest::SetUp() {
     game.world.Spawn(playerHandle, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
     game.world.playerPed = playerHandle;

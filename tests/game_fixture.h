@@ -8,6 +8,7 @@
 
 #include "native_hashes.h"
 #include "standin/game.h"
+#include "standin/slots.h"
 
 namespace keys {
 constexpr uint32_t f7 = 0x76, f8 = 0x77, del = 0x2E, left = 0x25, up = 0x26, right = 0x27, down = 0x28;
@@ -15,8 +16,6 @@ constexpr uint32_t f7 = 0x76, f8 = 0x77, del = 0x2E, left = 0x25, up = 0x26, rig
 
 constexpr int32_t playerHandle = 1000;
 
-uint64_t FloatSlot(float value);
-float SlotAsFloat(uint64_t slot);
 
 class GameTest : public ::testing::Test {
   protected:

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "standin/game.h"
+#include "standin/slots.h"
 
 namespace {
 
@@ -34,12 +35,6 @@ constexpr int minimumFrames = 10000;
 // 8 frames of 16 ms outlast the 100 ms in which a release can be seen.
 constexpr int quietFrames = 8;
 
-float SlotFloat(uint64_t slot) {
-    const uint32_t bits = static_cast<uint32_t>(slot);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
 
 // What a frame shows: the marker row and the sum of the values applied to the ped.
 struct Shown {
