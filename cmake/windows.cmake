@@ -42,28 +42,20 @@ add_dependencies(PedFeatureEditor pfe_host_imports)
 pfe_warnings(PedFeatureEditor)
 
 # ---- pfe-sim.exe and the stand-in host ---------------------------------------------------------
-# The stand-in game lives in pfe-sim.exe, which exports it; ScriptHookRDR2.dll holds only the
-# host functions and reaches the game through imports from pfe-sim.exe. So one copy of the C++
-# runtime owns the game, its streams and its exceptions.
-add_executable(pfe-sim
-    standin/pfe_sim.cpp
-    standin/game.cpp
-    standin/natives.cpp
-    standin/world.cpp
-    standin/fiber_windows.cpp
-    standin/module_loader_windows.cpp
-    standin/platform_windows.cpp
-    standin/session_script.cpp
-    standin/screen.cpp
-    standin/xml_reader.cpp
-    src/data/face_features.cpp)
+# The same two parts as on Linux, the null host and game (standin/) and the tool (sim/), but
+# the game is linked into pfe-sim.exe, which exports it, and ScriptHookRDR2.dll holds only the
+# host functions, reaching the game through imports from pfe-sim.exe. Each image carries its
+# own static C++ runtime, so this keeps the game, its streams and its exceptions in one copy
+# of it: an exception thrown by one runtime copy and caught by another is not to be trusted.
+add_executable(pfe-sim ${PFE_ROOT}/sim/pfe_sim.cpp ${PFE_STANDIN_SOURCES} ${PFE_SIM_SOURCES})
 target_include_directories(pfe-sim PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
 set_target_properties(pfe-sim PROPERTIES ENABLE_EXPORTS ON)
 target_link_options(pfe-sim PRIVATE ${PFE_STATIC_RUNTIME} -Wl,--export-all-symbols)
 add_dependencies(pfe-sim PedFeatureEditor)
 pfe_warnings(pfe-sim)
 
-add_library(ScriptHookRDR2 SHARED standin/host_api.cpp cmake/ScriptHookRDR2_standin.def)
+add_library(ScriptHookRDR2 SHARED ${PFE_ROOT}/standin/host_api.cpp
+                                  ${CMAKE_SOURCE_DIR}/cmake/ScriptHookRDR2_standin.def)
 set_target_properties(ScriptHookRDR2 PROPERTIES PREFIX "")
 target_include_directories(ScriptHookRDR2 PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(ScriptHookRDR2 PRIVATE pfe-sim)

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/xml_reader.h"
+#include "sim/xml_reader.h"
 
 static std::vector<std::string> featureNames;
 static std::vector<uint32_t> featureIds;

@@ -130,9 +130,13 @@ void Game::Stop(const std::string &reason) {
 
 // ---- keyboard ------------------------------------------------------------------------------
 
-void Game::KeyDown(uint32_t virtualKey) { KeyboardMessage(virtualKey, 1, 0, false, false, false, false); }
+void Game::KeyDown(uint32_t virtualKey) {
+    KeyboardMessage(virtualKey, 1, 0, false, false, false, false);
+}
 
-void Game::KeyUp(uint32_t virtualKey) { KeyboardMessage(virtualKey, 1, 0, false, false, true, true); }
+void Game::KeyUp(uint32_t virtualKey) {
+    KeyboardMessage(virtualKey, 1, 0, false, false, true, true);
+}
 
 void Game::KeyboardMessage(uint32_t key, uint16_t repeats, uint8_t scanCode, bool isExtended,
                            bool isWithAlt, bool wasDownBefore, bool isUpNow) {
@@ -240,21 +244,19 @@ uint32_t Game::ArgUnsigned(int index) const {
     CheckArgument(index);
     const uint64_t slot = pending.arguments[static_cast<std::size_t>(index)];
     if ((slot >> 32) != 0)
-        currentGame->Stop("argument " + std::to_string(index + 1) + " of native " + Hex(pending.hash) +
-                          " is not a zero-extended 32-bit value: " + Hex(slot));
+        currentGame->Stop("argument " + std::to_string(index + 1) + " of native " +
+                          Hex(pending.hash) + " is not a zero-extended 32-bit value: " + Hex(slot));
     return static_cast<uint32_t>(slot);
 }
 
-float Game::ArgFloat(int index) const {
-    return SlotFloat(ArgUnsigned(index));
-}
+float Game::ArgFloat(int index) const { return SlotFloat(ArgUnsigned(index)); }
 
 const char *Game::ArgString(int index) {
     CheckArgument(index);
     const uint64_t slot = pending.arguments[static_cast<std::size_t>(index)];
     if (slot == 0)
-        currentGame->Stop("argument " + std::to_string(index + 1) + " of native " + Hex(pending.hash) +
-                          " is a null string");
+        currentGame->Stop("argument " + std::to_string(index + 1) + " of native " +
+                          Hex(pending.hash) + " is a null string");
     const char *text = reinterpret_cast<const char *>(static_cast<uintptr_t>(slot));
     pending.text = text;
     return text;

@@ -18,8 +18,9 @@ class Fiber;
 class LoadedModule;
 
 typedef void (*ScriptMainFunction)();
-typedef void (*KeyboardHandler)(uint32_t key, uint16_t repeats, uint8_t scanCode, int32_t isExtended,
-                                int32_t isWithAlt, int32_t wasDownBefore, int32_t isUpNow);
+typedef void (*KeyboardHandler)(uint32_t key, uint16_t repeats, uint8_t scanCode,
+                                int32_t isExtended, int32_t isWithAlt, int32_t wasDownBefore,
+                                int32_t isUpNow);
 
 struct DrawnText {
     std::string text;

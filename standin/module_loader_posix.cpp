@@ -18,8 +18,8 @@ static std::string TemporaryCopy(const std::string &path) {
     if (!source)
         throw std::runtime_error("cannot read module " + path + ": " + std::strerror(errno));
     const char *directory = std::getenv("TMPDIR");
-    std::string pattern = std::string(directory != nullptr && *directory ? directory : "/tmp") +
-                          "/pfe-module-XXXXXX";
+    std::string pattern =
+        std::string(directory != nullptr && *directory ? directory : "/tmp") + "/pfe-module-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int descriptor = mkstemp(name.data());

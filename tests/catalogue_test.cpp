@@ -38,14 +38,17 @@ TEST_F(CatalogueTest, HoldsTheListedNamesInOrder) {
     std::set<std::string> distinct(std::begin(pedModelNames), std::end(pedModelNames));
     EXPECT_EQ(distinct.size(), 1271u);
     for (const std::string &name : pedModelNames)
-        EXPECT_EQ(name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_"), std::string::npos) << name;
+        EXPECT_EQ(name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_"),
+                  std::string::npos)
+            << name;
 }
 
 TEST_F(CatalogueTest, FaceFeatureTableIsTheListedOne) {
     const std::vector<std::string> listed = ReadLines(PFE_TEST_DATA "/face_features.txt");
     ASSERT_EQ(listed.size(), static_cast<std::size_t>(faceFeatureCount));
     for (int i = 0; i < faceFeatureCount; ++i)
-        EXPECT_EQ(faceFeatureNames[i] + " " + std::to_string(faceFeatureIds[i]), listed[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(faceFeatureNames[i] + " " + std::to_string(faceFeatureIds[i]),
+                  listed[static_cast<std::size_t>(i)]);
 }
 
 TEST_F(CatalogueTest, EveryNameIsFoundAgainByItsHash) {

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr uint32_t neckWidth = 36277;  // row 0
+constexpr uint32_t neckWidth = 36277;     // row 0
 constexpr uint32_t lowerLipDepth = 23830; // row 53
 
 class EditingTest : public GameTest {
@@ -81,7 +81,8 @@ TEST_F(EditingTest, SessionStartsInThePassOfTheSelection) {
     EXPECT_TRUE(camera.active);
     const RenderScriptCamsState &render = game.world.renderScriptCams;
     ASSERT_TRUE(render.called);
-    EXPECT_EQ(std::vector<int32_t>(render.args, render.args + 6), (std::vector<int32_t>{1, 0, 3000, 0, 0, 1}));
+    EXPECT_EQ(std::vector<int32_t>(render.args, render.args + 6),
+              (std::vector<int32_t>{1, 0, 3000, 0, 0, 1}));
     const auto features = CallsTo(hashes::setFaceFeature);
     ASSERT_EQ(features.size(), 54u);
     for (const auto &call : features)
@@ -237,7 +238,8 @@ std::string DescribeCalls(const std::vector<NativeCallRecord> &calls) {
     std::string out;
     for (const NativeCallRecord &call : calls) {
         char line[64];
-        std::snprintf(line, sizeof line, "%s 0x%016" PRIX64, FindNative(call.hash)->name, call.hash);
+        std::snprintf(line, sizeof line, "%s 0x%016" PRIX64, FindNative(call.hash)->name,
+                      call.hash);
         out += line;
         for (int i = 0; i < call.argumentCount; ++i) {
             // Strings and out-parameters travel as addresses, which differ from run to run.
@@ -245,7 +247,8 @@ std::string DescribeCalls(const std::vector<NativeCallRecord> &calls) {
                 out += " &";
                 continue;
             }
-            std::snprintf(line, sizeof line, " 0x%" PRIX64, call.arguments[static_cast<std::size_t>(i)]);
+            std::snprintf(line, sizeof line, " 0x%" PRIX64,
+                          call.arguments[static_cast<std::size_t>(i)]);
             out += line;
         }
         if (!call.text.empty()) {

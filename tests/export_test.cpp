@@ -141,8 +141,9 @@ TEST_F(ExportTest, ValuesNearZeroAreSkippedByTheStoredFloat) {
     Tap(keys::down);
     Tap(keys::left); // row 5: exactly -0.1f
     Export();
-    EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml"),
-              Expressions(Item(7010, "0.100000") + Item(50039, "1.000000") + Item(33485, "-0.100000")));
+    EXPECT_EQ(
+        Read("Moulary_PLAYER_ZERO.xml"),
+        Expressions(Item(7010, "0.100000") + Item(50039, "1.000000") + Item(33485, "-0.100000")));
 }
 
 TEST_F(ExportTest, RowsComeInTableOrderOnce) {
@@ -154,7 +155,8 @@ TEST_F(ExportTest, RowsComeInTableOrderOnce) {
     Tap(keys::up); // row 53 again
     Tap(keys::right);
     Export();
-    EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml"), Expressions(Item(36277, "0.100000") + Item(23830, "0.300000")));
+    EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml"),
+              Expressions(Item(36277, "0.100000") + Item(23830, "0.300000")));
 }
 
 TEST_F(ExportTest, ASecondExportReplacesTheWholeFile) {
@@ -195,7 +197,8 @@ TEST_F(ExportTest, ATargetThatCannotBeOpenedKeepsWhatItHolds) {
 TEST_F(ExportTest, AReadOnlyFileIsNotOverwritten) {
     SelectPlayer();
     std::ofstream("Moulary_PLAYER_ZERO.xml") << "earlier export";
-    fs::permissions("Moulary_PLAYER_ZERO.xml", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions("Moulary_PLAYER_ZERO.xml",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(".", fs::perms::all);
     const std::string status = ExportInChild([] {
         if (getuid() == 0) {
@@ -230,7 +233,8 @@ TEST_F(ExportTest, AFailedWriteKeepsTheEarlierExport) {
         GTEST_SKIP() << "forked children are not run under the thread sanitizer";
     EXPECT_EQ(status, "~COLOR_YELLOW~Cannot write Moulary_PLAYER_ZERO.xml!");
     EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml"), earlier);
-    EXPECT_EQ(Files(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"}) << "no temporary file is left";
+    EXPECT_EQ(Files(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"})
+        << "no temporary file is left";
 }
 
 TEST_F(ExportTest, F8IsConsumedEvenWhenTheExportFails) {

@@ -3,7 +3,8 @@
 #include "editor/format_string.h"
 
 TEST(FormatString, FormatsInTheCLocale) {
-    EXPECT_EQ(FormatString("%s = %.2f\n", "PEDEXPRESS_TRAPS", 1.0000001), "PEDEXPRESS_TRAPS = 1.00\n");
+    EXPECT_EQ(FormatString("%s = %.2f\n", "PEDEXPRESS_TRAPS", 1.0000001),
+              "PEDEXPRESS_TRAPS = 1.00\n");
     EXPECT_EQ(FormatString("%f", -0.5), "-0.500000");
     EXPECT_EQ(FormatString("0x%X", 0x0D7114C9u), "0xD7114C9");
     EXPECT_EQ(FormatString("0x%X", 0xFFFFFFFFu), "0xFFFFFFFF");

@@ -12,13 +12,15 @@ using FrameLoopTest = GameTest;
 TEST_F(FrameLoopTest, NothingIsDrawnBeforeThePoseDictionaryLoads) {
     game.world.dictionaryDelayFrames = 3;
     game.RunFrame();
-    EXPECT_EQ(CallsTo(hashes::getHashKey).size(), 1271u) << "the map is built first, in the first tick";
+    EXPECT_EQ(CallsTo(hashes::getHashKey).size(), 1271u)
+        << "the map is built first, in the first tick";
     EXPECT_EQ(CallsTo(hashes::requestAnimDict).size(), 1u);
     EXPECT_TRUE(Texts().empty());
     for (int frame = 2; frame <= 3; ++frame) {
         game.RunFrame();
         EXPECT_TRUE(Texts().empty()) << "frame " << frame;
-        EXPECT_TRUE(CallsTo(hashes::requestAnimDict).empty()) << "requested once per pass that finds it missing";
+        EXPECT_TRUE(CallsTo(hashes::requestAnimDict).empty())
+            << "requested once per pass that finds it missing";
         EXPECT_TRUE(CallsTo(hashes::freeAimTarget).empty()) << "no later phase runs while waiting";
     }
     game.RunFrame();

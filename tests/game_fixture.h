@@ -11,11 +11,11 @@
 #include "standin/slots.h"
 
 namespace keys {
-constexpr uint32_t f7 = 0x76, f8 = 0x77, del = 0x2E, left = 0x25, up = 0x26, right = 0x27, down = 0x28;
+constexpr uint32_t f7 = 0x76, f8 = 0x77, del = 0x2E, left = 0x25, up = 0x26, right = 0x27,
+                   down = 0x28;
 }
 
 constexpr int32_t playerHandle = 1000;
-
 
 class GameTest : public ::testing::Test {
   protected:

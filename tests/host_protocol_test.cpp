@@ -98,7 +98,8 @@ TEST_F(HostProtocolTest, ArgumentsTravelInTheirSlotEncodings) {
     EXPECT_EQ(position[0].arguments[3], FloatSlot(expected.z));
     const auto rotation = CallsTo(hashes::setCamRot);
     ASSERT_EQ(rotation.size(), 1u);
-    EXPECT_EQ(rotation[0].arguments[3], FloatSlot(210.0f)) << "the heading comes back as a float result";
+    EXPECT_EQ(rotation[0].arguments[3], FloatSlot(210.0f))
+        << "the heading comes back as a float result";
 }
 
 // A bare stand-in game with a script of the test's own, to see how the host reacts to calls
@@ -140,7 +141,8 @@ TEST_F(HostRulesTest, BrokenNativeCallsStopTheRunNamingTheFault) {
             game.RunFrame();
             ADD_FAILURE() << "case " << i << " did not stop the run";
         } catch (const RunStopped &stopped) {
-            EXPECT_NE(std::string(stopped.what()).find(expected[i]), std::string::npos) << stopped.what();
+            EXPECT_NE(std::string(stopped.what()).find(expected[i]), std::string::npos)
+                << stopped.what();
         }
         EXPECT_FALSE(game.ScriptRunning());
     }

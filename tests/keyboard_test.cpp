@@ -49,7 +49,9 @@ TEST_F(KeyboardTest, MessageRecordsTimeAndFlags) {
     EXPECT_EQ(slot.wasDownBefore.load(), 1u);
     EXPECT_EQ(slot.isUpNow.load(), 1u);
     ASSERT_TRUE(KeyJustReleased(VK_KEY_UP));
-    EXPECT_EQ(slot.time.load() | slot.withAlt.load() | slot.wasDownBefore.load() | slot.isUpNow.load(), 0u)
+    EXPECT_EQ(slot.time.load() | slot.withAlt.load() | slot.wasDownBefore.load() |
+                  slot.isUpNow.load(),
+              0u)
         << "a consumed release zeroes the whole slot";
 }
 

@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/setup.sh
+echo "== source =="
+tools/check-source.sh # clang-format and the layout's include rules
 
 for preset in default asan tsan; do
   echo "== $preset =="

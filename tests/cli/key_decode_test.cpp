@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "standin/play.h"
+#include "sim/play.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/screen.h"
+#include "sim/screen.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <sstream>
 
 #include "data/face_features.h"
+#include "sim/xml_reader.h"
 #include "standin/game.h"
-#include "standin/xml_reader.h"
 
 namespace {
 

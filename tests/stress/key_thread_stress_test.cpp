@@ -35,7 +35,6 @@ constexpr int minimumFrames = 10000;
 // 8 frames of 16 ms outlast the 100 ms in which a release can be seen.
 constexpr int quietFrames = 8;
 
-
 // What a frame shows: the marker row and the sum of the values applied to the ped.
 struct Shown {
     int row = -1;

@@ -1,4 +1,4 @@
-#include "standin/xml_reader.h"
+#include "sim/xml_reader.h"
 
 #include <sys/stat.h>
 

@@ -2,7 +2,7 @@
 // arguments already checked and converted, so a malformed script is refused before any
 // frame runs.
 
-#include "standin/session_script.h"
+#include "sim/session_script.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,15 +15,16 @@
 #include <iostream>
 #include <sstream>
 
+#include "sim/screen.h"
 #include "standin/game.h"
 #include "standin/platform.h"
-#include "standin/screen.h"
 
 // ---- the run ---------------------------------------------------------------------------------
 
 class ScriptRun {
   public:
-    ScriptRun(Game &theGame, const ScriptOptions &theOptions, std::ostream &output, std::ostream &errors)
+    ScriptRun(Game &theGame, const ScriptOptions &theOptions, std::ostream &output,
+              std::ostream &errors)
         : game(theGame), options(theOptions), out(output), err(errors) {}
 
     Game &game;
@@ -57,7 +58,8 @@ static constexpr int32_t defaultPlayerHandle = 1000;
 
 void ScriptRun::RunFrames(int count) {
     if (!framesRun && !playerChosen && game.world.playerPed == 0) {
-        game.world.Spawn(defaultPlayerHandle, EntityKind::ped, game.world.HashForName("PLAYER_ZERO"), true);
+        game.world.Spawn(defaultPlayerHandle, EntityKind::ped,
+                         game.world.HashForName("PLAYER_ZERO"), true);
         game.world.playerPed = defaultPlayerHandle;
     }
     framesRun = true;
@@ -211,7 +213,8 @@ uint32_t Count(const Line &line, std::size_t index, const char *what, uint64_t l
 uint32_t HexHash(const Line &line, std::size_t index) {
     uint64_t value = 0;
     if (!ParseHex(line.words[index].text, 0xFFFFFFFF, value))
-        line.Error("'" + line.words[index].text + "' is not a 32-bit hash written as 0x and hex digits");
+        line.Error("'" + line.words[index].text +
+                   "' is not a 32-bit hash written as 0x and hex digits");
     return static_cast<uint32_t>(value);
 }
 
@@ -307,11 +310,13 @@ Action ParsePed(const Line &line) {
             at = Vec3{Number(line, i + 1), Number(line, i + 2), Number(line, i + 3)};
             i += 4;
         } else {
-            line.Error("unexpected '" + w[i].text + "' (usage: ped H MODEL [animal] [heading DEG] [at X Y Z])");
+            line.Error("unexpected '" + w[i].text +
+                       "' (usage: ped H MODEL [animal] [heading DEG] [at X Y Z])");
         }
     }
     return [=](ScriptRun &run) {
-        WorldEntity &ped = run.game.world.Spawn(handle, EntityKind::ped, ModelHash(run.game, model), !animal);
+        WorldEntity &ped =
+            run.game.world.Spawn(handle, EntityKind::ped, ModelHash(run.game, model), !animal);
         ped.heading = heading;
         ped.position = at;
     };
@@ -400,7 +405,8 @@ Action ParseDropDictionary(const Line &line) {
 
 Action ParseFrame(const Line &line) {
     CountWords(line, 1, 2, "frame [N]");
-    const uint32_t count = line.words.size() > 1 ? Count(line, 1, "a number of frames", 100000000) : 1;
+    const uint32_t count =
+        line.words.size() > 1 ? Count(line, 1, "a number of frames", 100000000) : 1;
     return [=](ScriptRun &run) { run.RunFrames(static_cast<int>(count)); };
 }
 
@@ -480,9 +486,11 @@ Action ParseExpectDrawn(const Line &line, bool wanted) {
         std::string seen;
         for (const DrawnText &drawn : run.game.FrameTexts())
             seen += "\n    " + Quoted(drawn.text);
-        run.Fail(std::string("expected ") + (wanted ? "a drawn text containing " : "no drawn text containing ") +
+        run.Fail(std::string("expected ") +
+                 (wanted ? "a drawn text containing " : "no drawn text containing ") +
                  Quoted(text) + "; the last frame drew " +
-                 (seen.empty() ? std::string("nothing") : std::to_string(run.game.FrameTexts().size()) + " texts:" + seen));
+                 (seen.empty() ? std::string("nothing")
+                               : std::to_string(run.game.FrameTexts().size()) + " texts:" + seen));
     };
 }
 
@@ -495,15 +503,15 @@ Action ParseExpectFeature(const Line &line) {
     return [=](ScriptRun &run) {
         const std::optional<float> set = run.game.world.FaceFeature(handle, id);
         if (!set) {
-            run.Fail("expected feature " + std::to_string(id) + " of ped " + std::to_string(handle) +
-                     " to be " + value + "; it was never set");
+            run.Fail("expected feature " + std::to_string(id) + " of ped " +
+                     std::to_string(handle) + " to be " + value + "; it was never set");
             return;
         }
         char printed[64];
         std::snprintf(printed, sizeof printed, "%f", static_cast<double>(*set));
         if (value != printed)
-            run.Fail("expected feature " + std::to_string(id) + " of ped " + std::to_string(handle) +
-                     " to be " + value + "; it is " + printed);
+            run.Fail("expected feature " + std::to_string(id) + " of ped " +
+                     std::to_string(handle) + " to be " + value + "; it is " + printed);
     };
 }
 
@@ -515,10 +523,11 @@ Action ParseExpectFile(const Line &line) {
     return [=](ScriptRun &run) {
         uint64_t size = 0;
         if (!FileSize(name, size))
-            run.Fail("expected file " + name + " of " + std::to_string(bytes) + " bytes; there is no such file");
+            run.Fail("expected file " + name + " of " + std::to_string(bytes) +
+                     " bytes; there is no such file");
         else if (size != bytes)
-            run.Fail("expected file " + name + " of " + std::to_string(bytes) + " bytes; it holds " +
-                     std::to_string(size));
+            run.Fail("expected file " + name + " of " + std::to_string(bytes) +
+                     " bytes; it holds " + std::to_string(size));
     };
 }
 
@@ -538,19 +547,22 @@ Action ParseExpectSameFile(const Line &line) {
     const std::string name = FileName(line, 2);
     const std::string golden = line.words[3].text;
     return [=](ScriptRun &run) {
-        const std::string goldenPath = golden.size() > 0 && golden[0] == '/' ? golden : run.scriptDirectory + golden;
+        const std::string goldenPath =
+            golden.size() > 0 && golden[0] == '/' ? golden : run.scriptDirectory + golden;
         std::string expected;
         std::string actual;
         if (!ReadWholeFile(goldenPath, expected))
             throw PlayError{"cannot read the golden file " + goldenPath};
         if (!ReadWholeFile(name, actual))
-            run.Fail("expected file " + name + " with the bytes of " + golden + "; there is no such file");
+            run.Fail("expected file " + name + " with the bytes of " + golden +
+                     "; there is no such file");
         else if (actual != expected) {
             std::size_t at = 0;
             while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
                 ++at;
-            run.Fail("file " + name + " differs from " + golden + " at byte " + std::to_string(at) + " (" +
-                     std::to_string(actual.size()) + " bytes against " + std::to_string(expected.size()) + ")");
+            run.Fail("file " + name + " differs from " + golden + " at byte " + std::to_string(at) +
+                     " (" + std::to_string(actual.size()) + " bytes against " +
+                     std::to_string(expected.size()) + ")");
         }
     };
 }
@@ -562,8 +574,9 @@ Action ParseExpectCamera(const Line &line) {
     return [=](ScriptRun &run) {
         const auto &cameras = run.game.world.cameras;
         if (active && !run.game.world.AnyActiveCamera())
-            run.Fail(cameras.empty() ? "expected an active scripted camera; none exists"
-                                     : "expected an active scripted camera; the camera is not active");
+            run.Fail(cameras.empty()
+                         ? "expected an active scripted camera; none exists"
+                         : "expected an active scripted camera; the camera is not active");
         if (!active && !cameras.empty())
             run.Fail("expected no scripted camera; " + std::to_string(cameras.size()) + " exist");
     };
@@ -595,30 +608,51 @@ Action ParseLine(const Line &line) {
     const std::string &command = line.words[0].text;
     if (line.words[0].quoted)
         line.Error("a line must start with a command, not a quoted text");
-    if (command == "ped") return ParsePed(line);
-    if (command == "object") return ParseObject(line);
-    if (command == "player") return ParsePlayer(line);
-    if (command == "aim") return ParseAim(line);
-    if (command == "remove") return ParseRemove(line);
-    if (command == "move") return ParseMove(line);
-    if (command == "hash") return ParseHash(line);
-    if (command == "dictionary-delay") return ParseDictionaryDelay(line);
-    if (command == "drop-dictionary") return ParseDropDictionary(line);
+    if (command == "ped")
+        return ParsePed(line);
+    if (command == "object")
+        return ParseObject(line);
+    if (command == "player")
+        return ParsePlayer(line);
+    if (command == "aim")
+        return ParseAim(line);
+    if (command == "remove")
+        return ParseRemove(line);
+    if (command == "move")
+        return ParseMove(line);
+    if (command == "hash")
+        return ParseHash(line);
+    if (command == "dictionary-delay")
+        return ParseDictionaryDelay(line);
+    if (command == "drop-dictionary")
+        return ParseDropDictionary(line);
     if (platform::moduleReadsSystemClock &&
         (command == "frame-time" || command == "clock" || command == "wait"))
-        line.Error("'" + command + "' needs the stand-in's virtual clock; in the Windows build the "
+        line.Error("'" + command +
+                   "' needs the stand-in's virtual clock; in the Windows build the "
                    "module reads the system clock");
-    if (command == "frame") return ParseFrame(line);
-    if (command == "frame-time") return ParseFrameTime(line);
-    if (command == "clock") return ParseClock(line);
-    if (command == "down") return ParseKeyMessage(line, true);
-    if (command == "up") return ParseKeyMessage(line, false);
-    if (command == "tap") return ParseTap(line);
-    if (command == "wait") return ParseWait(line);
-    if (command == "block") return ParseBlock(line, true);
-    if (command == "unblock") return ParseBlock(line, false);
-    if (command == "expect") return ParseExpect(line);
-    if (command == "print") return ParsePrint(line);
+    if (command == "frame")
+        return ParseFrame(line);
+    if (command == "frame-time")
+        return ParseFrameTime(line);
+    if (command == "clock")
+        return ParseClock(line);
+    if (command == "down")
+        return ParseKeyMessage(line, true);
+    if (command == "up")
+        return ParseKeyMessage(line, false);
+    if (command == "tap")
+        return ParseTap(line);
+    if (command == "wait")
+        return ParseWait(line);
+    if (command == "block")
+        return ParseBlock(line, true);
+    if (command == "unblock")
+        return ParseBlock(line, false);
+    if (command == "expect")
+        return ParseExpect(line);
+    if (command == "print")
+        return ParsePrint(line);
     line.Error("unknown command '" + command + "'");
 }
 
@@ -628,7 +662,7 @@ bool ParseKeyName(const std::string &name, uint32_t &virtualKey) {
     static const struct {
         const char *name;
         uint32_t key;
-    } names[] = {{"F7", 0x76}, {"F8", 0x77}, {"DELETE", 0x2E}, {"LEFT", 0x25},
+    } names[] = {{"F7", 0x76}, {"F8", 0x77},    {"DELETE", 0x2E}, {"LEFT", 0x25},
                  {"UP", 0x26}, {"RIGHT", 0x27}, {"DOWN", 0x28}};
     for (const auto &entry : names) {
         if (name == entry.name) {

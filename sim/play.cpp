@@ -1,4 +1,4 @@
-#include "standin/play.h"
+#include "sim/play.h"
 
 #ifndef _WIN32
 
@@ -19,8 +19,8 @@
 #include <iostream>
 #include <set>
 
+#include "sim/screen.h"
 #include "standin/game.h"
-#include "standin/screen.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "standin/screen.h"
+#include "sim/screen.h"
 
 #include <unistd.h>
 

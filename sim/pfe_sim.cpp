@@ -11,14 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "standin/screen.h"
+#include "sim/screen.h"
+#include "sim/session_script.h"
+#include "sim/xml_reader.h"
 #include "standin/platform.h"
-#include "standin/session_script.h"
-#include "standin/xml_reader.h"
 #ifndef _WIN32
-#include "standin/play.h"
+#include "sim/play.h"
 #endif
 #include "data/face_features.h"
+#include "pfe_version.h"
 
 static const char *const usage =
     "usage: pfe-sim run [--module PATH] [--trace] [--temp-dir] [--screen WxH] FILE...\n"
@@ -86,14 +87,16 @@ static int Run(const std::vector<std::string> &args) {
             temporaryDirectory = true;
         } else if (arg == "--screen" && i + 1 < args.size()) {
             if (!ParseScreen(args[++i], options)) {
-                std::cerr << "pfe-sim: --screen takes WIDTHxHEIGHT, e.g. 120x40 (20 to 1000 by 10 to 1000)\n";
+                std::cerr << "pfe-sim: --screen takes WIDTHxHEIGHT, e.g. 120x40 (20 to 1000 by 10 "
+                             "to 1000)\n";
                 return 2;
             }
         } else if (arg == "--module" || arg == "--screen") {
             std::cerr << "pfe-sim: " << arg << " needs a value\n";
             return 2;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            std::cerr << "pfe-sim: unknown option " << arg << " for run (pfe-sim --help shows the usage)\n";
+            std::cerr << "pfe-sim: unknown option " << arg
+                      << " for run (pfe-sim --help shows the usage)\n";
             return 2;
         } else {
             files.push_back(arg);
@@ -111,8 +114,9 @@ static int Run(const std::vector<std::string> &args) {
         try {
             const std::vector<ScriptStep> steps = ParseScriptFile(file);
             const std::string scriptPath = AbsolutePath(file);
-            status = temporaryDirectory ? PlayInTemporaryDirectory(scriptPath, steps, options)
-                                        : PlayScript(scriptPath, steps, options, std::cout, std::cerr);
+            status = temporaryDirectory
+                         ? PlayInTemporaryDirectory(scriptPath, steps, options)
+                         : PlayScript(scriptPath, steps, options, std::cout, std::cerr);
         } catch (const ScriptError &error) {
             std::cerr << error.message << "\n";
             status = 2;
@@ -125,11 +129,16 @@ static int Run(const std::vector<std::string> &args) {
 int main(int argc, char **argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
-        std::cerr << "pfe-sim: no command given: run, play or show (pfe-sim --help shows the usage)\n";
+        std::cerr
+            << "pfe-sim: no command given: run, play or show (pfe-sim --help shows the usage)\n";
         return 2;
     }
     if (args[0] == "--help" || args[0] == "-h") {
         std::cout << usage;
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << "pfe-sim " << PFE_VERSION << "\n";
         return 0;
     }
     const std::string command = args[0];
