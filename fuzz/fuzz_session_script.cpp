@@ -1,5 +1,5 @@
 // Fuzz target: the session-script reader. Any text must either parse or be refused with a
-// ScriptError that names the file and a line ("FILE:LINE: why"); anything else (a crash, an
+// Failure that names the file and a line ("FILE:LINE: why"); anything else (a crash, an
 // uncaught exception, undefined behaviour, a leak) is a finding.
 
 #include <cstddef>
@@ -16,11 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         for (const ScriptStep &step : steps)
             if (step.file != "fuzz.session" || step.line < 1 || !step.run)
                 std::abort(); // a step that cannot say where it came from, or does nothing
-    } catch (const ScriptError &error) {
+    } catch (const Failure &error) {
+        const std::string message = error.what();
         const std::string prefix = "fuzz.session:";
-        if (error.message.compare(0, prefix.size(), prefix) != 0 ||
-            error.message.size() <= prefix.size() || error.message[prefix.size()] < '0' ||
-            error.message[prefix.size()] > '9')
+        if (error.status != exitBadInput || message.compare(0, prefix.size(), prefix) != 0 ||
+            message.size() <= prefix.size() || message[prefix.size()] < '0' ||
+            message[prefix.size()] > '9')
             std::abort(); // an error that does not say where
     }
     return 0;

@@ -1,5 +1,5 @@
 // Fuzz target: the reader of exported files behind `pfe-sim show`. Any bytes must either be
-// accepted or refused with an ExportError; bytes that are accepted must be exactly what the
+// accepted or refused with a Failure; bytes that are accepted must be exactly what the
 // editor writes for the items read, so they are rebuilt from the items and compared.
 
 #include <cstddef>
@@ -52,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         if (EditorBytes(items) != bytes)
             std::abort(); // accepted bytes the editor would not have written
-    } catch (const ExportError &error) {
-        if (error.line < 0 || error.message.empty())
+    } catch (const Failure &error) {
+        if (error.line < 0 || std::string(error.what()).empty())
             std::abort();
     }
     return 0;

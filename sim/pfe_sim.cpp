@@ -117,9 +117,9 @@ static int Run(const std::vector<std::string> &args) {
             status = temporaryDirectory
                          ? PlayInTemporaryDirectory(scriptPath, steps, options)
                          : PlayScript(scriptPath, steps, options, std::cout, std::cerr);
-        } catch (const ScriptError &error) {
-            std::cerr << error.message << "\n";
-            status = 2;
+        } catch (const Failure &error) {
+            std::cerr << error.what() << "\n";
+            status = error.status;
         }
         worst = std::max(worst, status);
     }

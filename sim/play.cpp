@@ -597,14 +597,14 @@ int PlayCommand(const std::vector<std::string> &args, const std::string &default
         }
         try {
             status = session.Run();
-        } catch (const RunStopped &stopped) {
+        } catch (const Failure &stopped) {
             failure = stopped.what();
             status = 1;
         }
     }
     try {
         game.UnloadModule();
-    } catch (const RunStopped &stopped) {
+    } catch (const Failure &stopped) {
         if (failure.empty())
             failure = std::string("while unloading: ") + stopped.what();
         status = 1;

@@ -49,11 +49,6 @@ class ScriptRun {
     std::vector<std::pair<uint32_t, bool>> heldKeys;
 };
 
-// A script error found while playing: the script names something that is not there.
-struct PlayError {
-    std::string message;
-};
-
 static constexpr int32_t defaultPlayerHandle = 1000;
 
 void ScriptRun::RunFrames(int count) {
@@ -82,7 +77,7 @@ void ScriptRun::KeyMessage(uint32_t key, bool down) {
 WorldEntity &ScriptRun::Entity(int32_t handle) {
     WorldEntity *entity = game.world.Find(handle);
     if (entity == nullptr)
-        throw PlayError{"no entity " + std::to_string(handle) + " exists"};
+        throw Failure(exitBadInput, "no entity " + std::to_string(handle) + " exists");
     return *entity;
 }
 
@@ -100,7 +95,7 @@ struct Line {
     int number;
     std::vector<Word> words;
     [[noreturn]] void Error(const std::string &why) const {
-        throw ScriptError{*file + ":" + std::to_string(number) + ": " + why};
+        throw Failure(exitBadInput, *file + ":" + std::to_string(number) + ": " + why);
     }
 };
 
@@ -453,11 +448,11 @@ Action ParseBlock(const Line &line, bool block) {
     if (block)
         return [=](ScriptRun &) {
             if (!platform::MakeDirectory(name))
-                throw PlayError{"cannot block " + name + ": " + std::strerror(errno)};
+                throw Failure(exitBadInput, "cannot block " + name + ": " + std::strerror(errno));
         };
     return [=](ScriptRun &) {
         if (rmdir(name.c_str()) != 0)
-            throw PlayError{"cannot unblock " + name + ": " + std::strerror(errno)};
+            throw Failure(exitBadInput, "cannot unblock " + name + ": " + std::strerror(errno));
     };
 }
 
@@ -552,7 +547,7 @@ Action ParseExpectSameFile(const Line &line) {
         std::string expected;
         std::string actual;
         if (!ReadWholeFile(goldenPath, expected))
-            throw PlayError{"cannot read the golden file " + goldenPath};
+            throw Failure(exitBadInput, "cannot read the golden file " + goldenPath);
         if (!ReadWholeFile(name, actual))
             run.Fail("expected file " + name + " with the bytes of " + golden +
                      "; there is no such file");
@@ -685,7 +680,8 @@ std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::stri
     while (std::getline(lines, source)) {
         ++number;
         if (source.find('\0') != std::string::npos)
-            throw ScriptError{file + ":" + std::to_string(number) + ": the line holds a NUL byte"};
+            throw Failure(exitBadInput,
+                          file + ":" + std::to_string(number) + ": the line holds a NUL byte");
         Line line{&file, number, {}};
         line.words = SplitWords(source, line);
         if (line.words.empty())
@@ -699,11 +695,11 @@ std::vector<ScriptStep> ParseScriptFile(const std::string &file) {
     std::ifstream in(file, std::ios::binary);
     struct stat status;
     if (!in || stat(file.c_str(), &status) != 0)
-        throw ScriptError{file + ":0: cannot read the script: " + std::strerror(errno)};
+        throw Failure(exitBadInput, file + ":0: cannot read the script: " + std::strerror(errno));
     if (S_ISDIR(status.st_mode))
-        throw ScriptError{file + ":0: cannot read the script: it is a directory"};
+        throw Failure(exitBadInput, file + ":0: cannot read the script: it is a directory");
     if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) // /dev/zero would never end
-        throw ScriptError{file + ":0: cannot read the script: it is a device"};
+        throw Failure(exitBadInput, file + ":0: cannot read the script: it is a device");
     std::ostringstream buffer;
     buffer << in.rdbuf();
     return ParseScriptText(file, buffer.str());
@@ -777,28 +773,23 @@ int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
         game.callObserver = [&out](const NativeCallRecord &call) { TraceCall(out, call); };
     try {
         game.LoadModule(options.modulePath);
-    } catch (const std::exception &error) {
+    } catch (const Failure &error) {
         err << file << ":0: " << error.what() << "\n";
-        return 2;
+        return error.status;
     }
     for (const ScriptStep &step : steps) {
         run.step = &step;
         try {
             step.run(run);
-        } catch (const PlayError &error) {
-            err << step.file << ":" << step.line << ": " << error.message << "\n";
-            return 2;
-        } catch (const RunStopped &stopped) {
-            err << step.file << ":" << step.line << ": the run stopped: " << stopped.what() << "\n";
-            return 1;
-        } catch (const std::invalid_argument &error) {
-            err << step.file << ":" << step.line << ": " << error.what() << "\n";
-            return 2;
+        } catch (const Failure &error) {
+            err << step.file << ":" << step.line << ": "
+                << (error.status == exitFailed ? "the run stopped: " : "") << error.what() << "\n";
+            return error.status;
         }
     }
     try {
         game.UnloadModule();
-    } catch (const RunStopped &stopped) {
+    } catch (const Failure &stopped) {
         err << file << ": the run stopped while unloading: " << stopped.what() << "\n";
         return 1;
     }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "standin/failure.h"
+
 class Game;
 
 struct ScriptOptions {
@@ -17,11 +19,6 @@ struct ScriptOptions {
     bool color = false;
 };
 
-// A script that cannot be read or parsed; what() is "FILE:LINE: reason".
-struct ScriptError {
-    std::string message;
-};
-
 struct ScriptStep {
     std::string file;
     int line = 0;
@@ -29,7 +26,8 @@ struct ScriptStep {
     std::function<void(class ScriptRun &)> run;
 };
 
-// Reads and parses a whole script; throws ScriptError.
+// Reads and parses a whole script; a script that cannot be read or parsed throws Failure
+// (exitBadInput) with the message "FILE:LINE: why".
 std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::string &text);
 std::vector<ScriptStep> ParseScriptFile(const std::string &file);
 

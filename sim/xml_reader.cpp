@@ -79,7 +79,9 @@ std::string Visible(const std::string &text) {
     return shown + "\"";
 }
 
-[[noreturn]] void Fail(int line, const std::string &message) { throw ExportError{line, message}; }
+[[noreturn]] void Fail(int line, const std::string &message) {
+    throw Failure(exitFailed, message, line);
+}
 
 // Every line but the closing one ends with CR LF.
 void CheckEnding(const Line &line) {
@@ -257,8 +259,8 @@ int ShowExport(const std::vector<std::string> &args, const FeatureTable &table, 
     std::vector<ExportItem> items;
     try {
         items = ReadExport(bytes, table);
-    } catch (const ExportError &error) {
-        err << file << ":" << error.line << ": " << error.message << "\n";
+    } catch (const Failure &error) {
+        err << file << ":" << error.line << ": " << error.what() << "\n";
         return 1;
     }
     std::size_t nameWidth = 0;

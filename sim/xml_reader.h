@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "standin/failure.h"
+
 // The editor's feature table: display names and feature ids, paired by row.
 struct FeatureTable {
     const std::string *names = nullptr;
@@ -23,13 +25,8 @@ struct ExportItem {
     std::string value; // as written, e.g. "-0.300000"
 };
 
-// Anything the editor would not have written; line counts from 1, 0 for the file as a whole.
-struct ExportError {
-    int line = 0;
-    std::string message;
-};
-
-// Throws ExportError for the first thing that differs from what the editor writes.
+// Throws Failure (exitFailed, with the line counted from 1, 0 for the file as a whole) for
+// the first thing that differs from what the editor writes.
 std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable &table);
 
 // `pfe-sim show FILE.xml`: checks the file and lists each feature by name with its value.

@@ -113,7 +113,7 @@ void Game::RaiseStop() {
     stopReason.clear();
     // Leave the stopped script behind for good; the run cannot go on.
     scripts.clear();
-    throw RunStopped(reason);
+    throw Failure(exitFailed, reason);
 }
 
 void Game::Stop(const std::string &reason) {
@@ -125,7 +125,7 @@ void Game::Stop(const std::string &reason) {
     }
     std::string message = stopReason;
     stopReason.clear();
-    throw RunStopped(message);
+    throw Failure(exitFailed, message);
 }
 
 // ---- keyboard ------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/failure.h"
 #include "standin/world.h"
 
 class Fiber;
@@ -40,13 +41,6 @@ struct NativeCallRecord {
     std::string text; // the string argument, for natives that take one
 };
 
-// The run stopped on the module's account: an unknown native, a malformed call, a script
-// that waited outside its fiber. Carries the reason the runner reports.
-class RunStopped : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
 class Game {
   public:
     Game();
@@ -66,7 +60,7 @@ class Game {
     int CallModuleEntry(unsigned int reason); // as the loader does for thread events
 
     // ---- frames and clock ----
-    void RunFrame(); // throws RunStopped when the module broke the host's rules
+    void RunFrame(); // throws Failure (exitFailed) when the module broke the host's rules
     void RunFrames(int count);
     uint64_t FrameNumber() const { return frameNumber; }
     uint32_t Now() const { return clock.load(std::memory_order_relaxed); }

@@ -11,12 +11,13 @@
 #include <stdexcept>
 #include <vector>
 
+#include "standin/failure.h"
 #include "standin/module_loader.h"
 
 static std::string TemporaryCopy(const std::string &path) {
     std::ifstream source(path, std::ios::binary);
     if (!source)
-        throw std::runtime_error("cannot read module " + path + ": " + std::strerror(errno));
+        throw Failure(exitBadInput, "cannot read module " + path + ": " + std::strerror(errno));
     const char *directory = std::getenv("TMPDIR");
     std::string pattern =
         std::string(directory != nullptr && *directory ? directory : "/tmp") + "/pfe-module-XXXXXX";
@@ -24,15 +25,15 @@ static std::string TemporaryCopy(const std::string &path) {
     name.push_back('\0');
     const int descriptor = mkstemp(name.data());
     if (descriptor < 0)
-        throw std::runtime_error("cannot make a temporary copy of the module: " +
-                                 std::string(std::strerror(errno)));
+        throw Failure(exitBadInput, "cannot make a temporary copy of the module: " +
+                                        std::string(std::strerror(errno)));
     close(descriptor);
     std::ofstream copy(name.data(), std::ios::binary | std::ios::trunc);
     copy << source.rdbuf();
     copy.close();
     if (!copy) {
         unlink(name.data());
-        throw std::runtime_error("cannot write a temporary copy of the module");
+        throw Failure(exitBadInput, "cannot write a temporary copy of the module");
     }
     return name.data();
 }
@@ -42,11 +43,11 @@ LoadedModule::LoadedModule(const std::string &path) {
     handle = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
     unlink(copy.c_str()); // the mapping stays; nothing is left behind on disk
     if (handle == nullptr)
-        throw std::runtime_error("cannot load module " + path + ": " + dlerror());
+        throw Failure(exitBadInput, "cannot load module " + path + ": " + dlerror());
     entry = reinterpret_cast<EntryPoint>(dlsym(handle, "DllMain"));
     if (entry == nullptr) {
         dlclose(handle);
-        throw std::runtime_error("module " + path + " has no entry point DllMain");
+        throw Failure(exitBadInput, "module " + path + " has no entry point DllMain");
     }
 }
 

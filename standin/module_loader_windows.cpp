@@ -10,6 +10,7 @@
 
 #include <stdexcept>
 
+#include "standin/failure.h"
 #include "standin/module_loader.h"
 #include "standin/platform.h"
 
@@ -27,15 +28,16 @@ static void *EntryPointOf(HMODULE module) {
 LoadedModule::LoadedModule(const std::string &path) {
     HMODULE already = nullptr;
     if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, path.c_str(), &already))
-        throw std::runtime_error("cannot load a fresh copy of module " + path +
-                                 ": an earlier load of it is still mapped");
+        throw Failure(exitBadInput, "cannot load a fresh copy of module " + path +
+                                        ": an earlier load of it is still mapped");
     HMODULE module = LoadLibraryA(path.c_str());
     if (module == nullptr)
-        throw std::runtime_error("cannot load module " + path + ": " + platform::LastErrorText());
+        throw Failure(exitBadInput,
+                      "cannot load module " + path + ": " + platform::LastErrorText());
     void *start = EntryPointOf(module);
     if (start == nullptr) {
         FreeLibrary(module);
-        throw std::runtime_error("module " + path + " has no entry point");
+        throw Failure(exitBadInput, "module " + path + " has no entry point");
     }
     handle = module;
     entry = reinterpret_cast<EntryPoint>(start);

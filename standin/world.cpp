@@ -1,5 +1,7 @@
 #include "standin/world.h"
 
+#include "standin/failure.h"
+
 #include <cctype>
 #include <cmath>
 #include <stdexcept>
@@ -19,9 +21,9 @@ uint32_t HashOfName(const std::string &name) {
 
 WorldEntity &World::Spawn(int32_t handle, EntityKind kind, uint32_t model, bool human) {
     if (handle <= 0)
-        throw std::invalid_argument("entity handles are positive integers");
+        throw Failure(exitBadInput, "entity handles are positive integers");
     if (entities.count(handle) != 0)
-        throw std::invalid_argument("entity " + std::to_string(handle) + " exists already");
+        throw Failure(exitBadInput, "entity " + std::to_string(handle) + " exists already");
     WorldEntity entity;
     entity.handle = handle;
     entity.kind = kind;

@@ -140,7 +140,7 @@ TEST_F(HostRulesTest, BrokenNativeCallsStopTheRunNamingTheFault) {
         try {
             game.RunFrame();
             ADD_FAILURE() << "case " << i << " did not stop the run";
-        } catch (const RunStopped &stopped) {
+        } catch (const Failure &stopped) {
             EXPECT_NE(std::string(stopped.what()).find(expected[i]), std::string::npos)
                 << stopped.what();
         }

@@ -146,11 +146,11 @@ TEST(ReadExport, NamesTheLineOfEverythingTheEditorWouldNotWrite) {
         try {
             ReadExport(bad.bytes, table);
             ADD_FAILURE() << bad.what << ": accepted";
-        } catch (const ExportError &error) {
-            EXPECT_EQ(error.line, bad.line) << bad.what << ": " << error.message;
-            EXPECT_NE(error.message.find(bad.message), std::string::npos)
-                << bad.what << ": " << error.message;
-            EXPECT_EQ(error.message.find('\n'), std::string::npos) << bad.what;
+        } catch (const Failure &error) {
+            const std::string message = error.what();
+            EXPECT_EQ(error.line, bad.line) << bad.what << ": " << message;
+            EXPECT_NE(message.find(bad.message), std::string::npos) << bad.what << ": " << message;
+            EXPECT_EQ(message.find('\n'), std::string::npos) << bad.what;
         }
     }
 }
