@@ -753,7 +753,7 @@ static void TraceCall(std::ostream &out, const NativeCallRecord &call) {
     const char *signature = native != nullptr ? native->arguments : nullptr;
     char line[96];
     std::snprintf(line, sizeof line, "frame %" PRIu64 ": %s (0x%016" PRIX64 ")", call.frame,
-                  native != nullptr ? native->name : "?", call.hash);
+                  native != nullptr ? native->ShortName() : "?", call.hash);
     out << line;
     const std::size_t known = signature != nullptr ? std::strlen(signature) : 0;
     for (int i = 0; i < call.argumentCount; ++i) {

@@ -13,15 +13,12 @@
 #include <vector>
 
 #include "standin/failure.h"
+#include "standin/host_functions.h"
+#include "standin/native_table.h"
 #include "standin/world.h"
 
 class Fiber;
 class LoadedModule;
-
-typedef void (*ScriptMainFunction)();
-typedef void (*KeyboardHandler)(uint32_t key, uint16_t repeats, uint8_t scanCode,
-                                int32_t isExtended, int32_t isWithAlt, int32_t wasDownBefore,
-                                int32_t isUpNow);
 
 struct DrawnText {
     std::string text;
@@ -131,16 +128,3 @@ class Game {
     std::array<uint64_t, 4> results{};
     std::string stopReason;
 };
-
-// One entry per native the module may call. `arguments` has one letter per argument, in the
-// order the module pushes them: h a handle, i a 32-bit integer, u a hash, d a feature id,
-// b a boolean, f a float, s a string, o an out-parameter. --trace decodes them by it.
-struct NativeInfo {
-    uint64_t hash;
-    const char *name;
-    const char *arguments;
-    void (*handler)(Game &game);
-    int ArgumentCount() const;
-};
-const NativeInfo *FindNative(uint64_t hash);
-const std::vector<NativeInfo> &AllNatives();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "standin/game.h"
+#include "standin/host_functions.h"
 
 static Game &TheGame() {
     Game *game = Game::Current();
@@ -20,11 +21,11 @@ static Game &TheGame() {
 #define HOST_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 
-HOST_EXPORT void scriptRegister(void *module, ScriptMainFunction scriptMain) {
+HOST_EXPORT void scriptRegister(HINSTANCE__ *module, ScriptMainFunction scriptMain) {
     TheGame().HostScriptRegister(module, scriptMain);
 }
 
-HOST_EXPORT void scriptUnregister(void *module) { TheGame().HostScriptUnregister(module); }
+HOST_EXPORT void scriptUnregister(HINSTANCE__ *module) { TheGame().HostScriptUnregister(module); }
 
 HOST_EXPORT void scriptWait(uint32_t milliseconds) { TheGame().HostScriptWait(milliseconds); }
 

@@ -89,7 +89,7 @@ void TaskPlayAnim(Game &game) {
     ++entity->animationCalls;
 }
 
-void AfterPlayAnim(Game &) {}
+void HideHudAndRadarThisFrame(Game &) {}
 
 void DoesCamExist(Game &game) {
     game.ResultInt(game.world.FindCamera(game.ArgInt(0)) != nullptr ? 1 : 0);
@@ -170,39 +170,70 @@ void SetPedFaceFeature(Game &game) {
 
 const std::vector<NativeInfo> &AllNatives() {
     static const std::vector<NativeInfo> natives = {
-        {0xFD340785ADF8CFB7, "GET_HASH_KEY", "s", GetHashKey},
-        {0x096275889B8E0EE0, "PLAYER_PED_ID", "", PlayerPedId},
-        {0xAAA34F8A7CB32098, "CLEAR_PED_TASKS_IMMEDIATELY", "hii", ClearPedTasksImmediately},
-        {0xA862A2AD321F94B4, "REQUEST_ANIM_DICT", "s", RequestAnimDict},
-        {0x27FF6FE8009B40CA, "HAS_ANIM_DICT_LOADED", "s", HasAnimDictLoaded},
-        {0xA6817C110B830EAD, "GET_ENTITY_PLAYER_IS_FREE_AIMING_AT", "io",
-         GetEntityPlayerIsFreeAimingAt},
-        {0x936F967D4BE1CE9D, "IS_PLAYER_FREE_AIMING", "i", IsPlayerFreeAiming},
-        {0xD42BD6EB2E0F1677, "DOES_ENTITY_EXIST", "h", DoesEntityExist},
-        {0xDA76A9F39210D365, "GET_ENTITY_MODEL", "h", GetEntityModel},
-        {0xCF8176912DDA4EA5, "IS_ENTITY_A_PED", "h", IsEntityAPed},
-        {0xB980061DA992779D, "IS_PED_HUMAN", "h", IsPedHuman},
-        {0x4170B650590B3B00, "SET_TEXT_SCALE", "ff", SetTextScale},
-        {0xD79334A4BB99BAD1, "DRAW_TEXT", "sff", DrawText},
-        {0xEA47FE3719165B94, "TASK_PLAY_ANIM", "hssiiiiiiiiii", TaskPlayAnim},
-        {0x36CDD81627A6FCD2, "AFTER_PLAY_ANIM", "", AfterPlayAnim},
-        {0x153AD457764FD704, "DOES_CAM_EXIST", "h", DoesCamExist},
-        {0x57CDF879EA466C46, "CREATE_CAM", "ui", CreateCam},
-        {0x1899F328B0E12848, "GET_OFFSET_FROM_ENTITY_IN_WORLD_COORDS", "hfff",
+        {hashes::getHashKey, "MISC::GET_HASH_KEY", "const char* string", "Hash", "s", 'i',
+         GetHashKey},
+        {hashes::playerPedId, "PLAYER::PLAYER_PED_ID", "", "Ped", "", 'i', PlayerPedId},
+        {hashes::clearPedTasks, "TASK::CLEAR_PED_TASKS_IMMEDIATELY",
+         "Ped ped; BOOL p1; BOOL resetCrouch", "void", "hii", 'v', ClearPedTasksImmediately},
+        {hashes::requestAnimDict, "STREAMING::REQUEST_ANIM_DICT", "const char* animDict", "void",
+         "s", 'v', RequestAnimDict},
+        {hashes::hasAnimDictLoaded, "STREAMING::HAS_ANIM_DICT_LOADED", "const char* animDict",
+         "BOOL", "s", 'i', HasAnimDictLoaded},
+        {hashes::freeAimTarget, "PLAYER::GET_ENTITY_PLAYER_IS_FREE_AIMING_AT",
+         "Player player; Entity* entity", "BOOL", "io", 'i', GetEntityPlayerIsFreeAimingAt},
+        {hashes::isFreeAiming, "PLAYER::IS_PLAYER_FREE_AIMING", "Player player", "BOOL", "i", 'i',
+         IsPlayerFreeAiming},
+        {hashes::doesEntityExist, "ENTITY::DOES_ENTITY_EXIST", "Entity entity", "BOOL", "h", 'i',
+         DoesEntityExist},
+        {hashes::entityModel, "ENTITY::GET_ENTITY_MODEL", "Entity entity", "Hash", "h", 'i',
+         GetEntityModel},
+        {hashes::isEntityAPed, "ENTITY::IS_ENTITY_A_PED", "Entity entity", "BOOL", "h", 'i',
+         IsEntityAPed},
+        {hashes::isPedHuman, "PED::IS_PED_HUMAN", "Ped ped", "BOOL", "h", 'i', IsPedHuman},
+        {hashes::setTextScale, "HUD::SET_TEXT_SCALE", "float scaleX; float scaleY", "void", "ff",
+         'v', SetTextScale},
+        {hashes::drawText, "HUD::_DISPLAY_TEXT", "const char* text; float xPos; float yPos", "void",
+         "sff", 'v', DrawText},
+        {hashes::taskPlayAnim, "TASK::TASK_PLAY_ANIM",
+         "Ped ped; const char* animDict; const char* animName; float speed; float speedMultiplier; "
+         "int duration; int flags; float playbackRate; BOOL p8; int ikFlags; BOOL p10; const char* "
+         "taskFilter; BOOL p12",
+         "void", "hssiiiiiiiiii", 'v', TaskPlayAnim},
+        {hashes::hideHudThisFrame, "HUD::HIDE_HUD_AND_RADAR_THIS_FRAME", "", "void", "", 'v',
+         HideHudAndRadarThisFrame},
+        {hashes::doesCamExist, "CAM::DOES_CAM_EXIST", "Cam cam", "BOOL", "h", 'i', DoesCamExist},
+        {hashes::createCam, "CAM::CREATE_CAMERA", "Hash camHash; BOOL p1", "Cam", "ui", 'i',
+         CreateCam},
+        {hashes::offsetPoint, "ENTITY::GET_OFFSET_FROM_ENTITY_IN_WORLD_COORDS",
+         "Entity entity; float offsetX; float offsetY; float offsetZ", "Vector3", "hfff", '3',
          GetOffsetFromEntityInWorldCoords},
-        {0xF9EE7D419EE49DE6, "SET_CAM_COORD", "hfff", SetCamCoord},
-        {0xC230DD956E2F5507, "GET_ENTITY_HEADING", "h", GetEntityHeading},
-        {0x63DFA6810AD78719, "SET_CAM_ROT", "hfffi", SetCamRot},
-        {0x27666E5988D9D429, "SET_CAM_FOV", "hf", SetCamFov},
-        {0x33281167E4942E4F, "RENDER_SCRIPT_CAMS", "iiiiii", RenderScriptCams},
-        {0x87295BCA613800C8, "SET_CAM_ACTIVE", "hb", SetCamActive},
-        {0x4E67E0B6D7FD5145, "DESTROY_CAM", "hi", DestroyCam},
-        {0x5653AB26C82938CF, "SET_PED_FACE_FEATURE", "hdf", SetPedFaceFeature},
+        {hashes::setCamCoord, "CAM::SET_CAM_COORD", "Cam cam; float posX; float posY; float posZ",
+         "void", "hfff", 'v', SetCamCoord},
+        {hashes::entityHeading, "ENTITY::GET_ENTITY_HEADING", "Entity entity", "float", "h", 'f',
+         GetEntityHeading},
+        {hashes::setCamRot, "CAM::SET_CAM_ROT",
+         "Cam cam; float rotX; float rotY; float rotZ; int rotationOrder", "void", "hfffi", 'v',
+         SetCamRot},
+        {hashes::setCamFov, "CAM::SET_CAM_FOV", "Cam cam; float fieldOfView", "void", "hf", 'v',
+         SetCamFov},
+        {hashes::renderScriptCams, "CAM::RENDER_SCRIPT_CAMS",
+         "BOOL render; BOOL ease; int easeTime; BOOL p3; BOOL p4; int renderingFlags", "void",
+         "iiiiii", 'v', RenderScriptCams},
+        {hashes::setCamActive, "CAM::SET_CAM_ACTIVE", "Cam cam; BOOL active", "void", "hb", 'v',
+         SetCamActive},
+        {hashes::destroyCam, "CAM::DESTROY_CAM", "Cam cam; BOOL p1", "void", "hi", 'v', DestroyCam},
+        {hashes::setFaceFeature, "PED::_SET_CHAR_EXPRESSION", "Ped ped; int index; float value",
+         "void", "hdf", 'v', SetPedFaceFeature},
     };
     return natives;
 }
 
 int NativeInfo::ArgumentCount() const { return static_cast<int>(std::strlen(arguments)); }
+
+const char *NativeInfo::ShortName() const {
+    const char *separator = std::strstr(name, "::");
+    return separator != nullptr ? separator + 2 : name;
+}
 
 const NativeInfo *FindNative(uint64_t hash) {
     const std::vector<NativeInfo> &natives = AllNatives();

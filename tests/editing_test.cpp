@@ -34,7 +34,10 @@ class EditingTest : public GameTest {
         game.RunFrame();
     }
     const DrawnText &Marker() const { return game.FrameTexts().back(); }
-    int MarkerRow() const { return static_cast<int>(std::lround((Marker().y - 0.06f) / 0.01665f)); }
+    int MarkerRow() const {
+        return static_cast<int>(
+            std::lround((Marker().y - facts::featureListY) / facts::featureRowPitch));
+    }
     std::string ListLine(int row) const {
         std::string listText;
         for (const DrawnText &drawn : game.FrameTexts())
@@ -64,7 +67,7 @@ TEST_F(EditingTest, SessionStartsInThePassOfTheSelection) {
     EXPECT_EQ(Texts().at(1), "Press F8 to save XML");
     EXPECT_EQ(Texts().at(3), "->");
     const WorldEntity &ped = *game.world.Find(2);
-    EXPECT_EQ(ped.animationDictionary, "mini_games@story@mud5@cracksafe@small_r@safe");
+    EXPECT_EQ(ped.animationDictionary, facts::poseDictionary);
     EXPECT_EQ(ped.animationClip, "open");
     EXPECT_EQ(ped.animationDuration, -1);
     EXPECT_EQ(ped.animationFlags, 1);
@@ -114,12 +117,12 @@ TEST_F(EditingTest, MarkerPositionsAndCursorWraps) {
     EXPECT_EQ(Marker().y, 0.06f);
     Tap(keys::down);
     game.RunFrame();
-    EXPECT_EQ(Marker().y, 1.0f * 0.01665f + 0.06f);
+    EXPECT_EQ(Marker().y, 1.0f * facts::featureRowPitch + facts::featureListY);
     EXPECT_NEAR(Marker().y, 0.07665f, 1e-6f);
     Tap(keys::up, 2); // row 1, row 0, then around to 53
     game.RunFrame();
     EXPECT_EQ(MarkerRow(), 53);
-    EXPECT_EQ(Marker().y, 53.0f * 0.01665f + 0.06f);
+    EXPECT_EQ(Marker().y, 53.0f * facts::featureRowPitch + facts::featureListY);
     EXPECT_NEAR(Marker().y, 0.94245f, 1e-6f);
     Tap(keys::down);
     game.RunFrame();
@@ -238,7 +241,7 @@ std::string DescribeCalls(const std::vector<NativeCallRecord> &calls) {
     std::string out;
     for (const NativeCallRecord &call : calls) {
         char line[64];
-        std::snprintf(line, sizeof line, "%s 0x%016" PRIX64, FindNative(call.hash)->name,
+        std::snprintf(line, sizeof line, "%s 0x%016" PRIX64, FindNative(call.hash)->ShortName(),
                       call.hash);
         out += line;
         for (int i = 0; i < call.argumentCount; ++i) {

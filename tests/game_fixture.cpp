@@ -3,7 +3,7 @@
 #include <cstring>
 
 void GameTest::SetUp() {
-    game.world.Spawn(playerHandle, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+    game.world.Spawn(playerHandle, EntityKind::ped, HashOfName(facts::defaultPlayerModel), true);
     game.world.playerPed = playerHandle;
     game.LoadModule(PFE_MODULE_PATH);
 }

@@ -6,16 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "native_hashes.h"
 #include "standin/game.h"
 #include "standin/slots.h"
 
-namespace keys {
-constexpr uint32_t f7 = 0x76, f8 = 0x77, del = 0x2E, left = 0x25, up = 0x26, right = 0x27,
-                   down = 0x28;
-}
-
-constexpr int32_t playerHandle = 1000;
+constexpr int32_t playerHandle = facts::defaultPlayerPed;
 
 class GameTest : public ::testing::Test {
   protected:

@@ -5,14 +5,6 @@
 
 #include "game_fixture.h"
 
-extern "C" {
-void scriptRegister(void *module, void (*scriptMain)());
-void scriptWait(uint32_t milliseconds);
-void nativeInit(uint64_t hash);
-void nativePush64(uint64_t value);
-uint64_t *nativeCall();
-}
-
 namespace {
 
 using HostProtocolTest = GameTest;
@@ -136,7 +128,7 @@ TEST_F(HostRulesTest, BrokenNativeCallsStopTheRunNamingTheFault) {
                               "not a zero-extended 32-bit value"};
     for (int i = 0; i < 3; ++i) {
         hostRulesCase = i;
-        scriptRegister(reinterpret_cast<void *>(0x10 + i), RuleBreakingScript);
+        scriptRegister(reinterpret_cast<HINSTANCE__ *>(0x10 + i), RuleBreakingScript);
         try {
             game.RunFrame();
             ADD_FAILURE() << "case " << i << " did not stop the run";

@@ -13,7 +13,7 @@ static constexpr int32_t renderEaseTimeMs = 3000;
 // Re-issued in every editing pass, so the ped keeps the pose whatever it was doing.
 void PoseSelectedPed() {
     TaskPlayAnim(selectedPed, poseDictionary, poseClip, 0, 0, -1, 1, 0, 0, 0, 0, 0, 0);
-    AfterPlayAnim();
+    HideHudAndRadarThisFrame();
 }
 
 // Placed once from the ped's position and heading now; the camera does not follow the ped.

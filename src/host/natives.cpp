@@ -157,8 +157,9 @@ void TaskPlayAnim(Ped ped, const char *dictionary, const char *clip, int32_t arg
     nativeCall();
 }
 
-// Issued right after every animation call; the editor relies on nothing it does.
-void AfterPlayAnim() {
+// Hides the game's HUD and radar for the frame it is called in. Issued right after every
+// pose call; the editor relies on nothing it does.
+void HideHudAndRadarThisFrame() {
     nativeInit(0x36CDD81627A6FCD2);
     nativeCall();
 }

@@ -30,7 +30,7 @@ void DrawScreenText(const char *text, float x, float y);
 void TaskPlayAnim(Ped ped, const char *dictionary, const char *clip, int32_t arg4, int32_t arg5,
                   int32_t duration, int32_t flags, int32_t arg8, int32_t arg9, int32_t arg10,
                   int32_t arg11, int32_t arg12, int32_t arg13);
-void AfterPlayAnim();
+void HideHudAndRadarThisFrame();
 bool DoesCamExist(Camera camera);
 Camera CreateCam(uint32_t cameraType, int32_t arg2);
 Vector3 GetOffsetFromEntityInWorldCoords(Entity entity, float x, float y, float z);

@@ -24,9 +24,10 @@
 
 namespace {
 
-constexpr uint64_t setFaceFeature = 0x5653AB26C82938CF;
-constexpr uint64_t drawText = 0xD79334A4BB99BAD1;
-constexpr uint32_t keyF7 = 0x76, keyLeft = 0x25, keyUp = 0x26, keyRight = 0x27, keyDown = 0x28;
+constexpr uint64_t setFaceFeature = hashes::setFaceFeature;
+constexpr uint64_t drawText = hashes::drawText;
+constexpr uint32_t keyF7 = keys::f7, keyLeft = keys::left, keyUp = keys::up, keyRight = keys::right,
+                   keyDown = keys::down;
 constexpr int rows = 54;
 constexpr int messagesPerBurst = 1000;
 constexpr int messagesPerGroup = 50;
@@ -51,7 +52,7 @@ Shown ShownBy(const Game &game) {
         } else if (call.hash == drawText && call.text == "->") {
             const float y = SlotFloat(call.arguments[2]);
             for (int row = 0; row < rows; ++row)
-                if (static_cast<float>(row) * 0.01665f + 0.06f == y)
+                if (static_cast<float>(row) * facts::featureRowPitch + facts::featureListY == y)
                     shown.row = row;
         }
     }
@@ -64,8 +65,9 @@ enum Phase { sending, quiet, finished };
 
 TEST(KeyThreadStress, ReleasesFromAnotherThreadActAtMostOnce) {
     Game game;
-    game.world.Spawn(1000, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
-    game.world.playerPed = 1000;
+    game.world.Spawn(facts::defaultPlayerPed, EntityKind::ped,
+                     HashOfName(facts::defaultPlayerModel), true);
+    game.world.playerPed = facts::defaultPlayerPed;
     game.LoadModule(PFE_MODULE_PATH);
     game.RunFrame();
     game.KeyDown(keyF7);

@@ -30,7 +30,6 @@
 #include <string>
 #include <vector>
 
-#include "../native_hashes.h"
 #include "standin/game.h"
 
 namespace {
@@ -53,11 +52,11 @@ constexpr uint64_t defaultSeed = 20261208;
 
 namespace native = hashes;
 
-constexpr uint32_t keyF7 = 0x76, keyF8 = 0x77, keyDelete = 0x2E, keyLeft = 0x25, keyUp = 0x26,
-                   keyRight = 0x27, keyDown = 0x28;
-constexpr int32_t firstPlayer = 1000;
+constexpr uint32_t keyF7 = keys::f7, keyF8 = keys::f8, keyDelete = keys::del, keyLeft = keys::left,
+                   keyUp = keys::up, keyRight = keys::right, keyDown = keys::down;
+constexpr int32_t firstPlayer = facts::defaultPlayerPed;
 constexpr int entityPool = 24; // handles 1..24 come and go, and are reused
-const char *const poseDictionary = "mini_games@story@mud5@cracksafe@small_r@safe";
+const char *const poseDictionary = facts::poseDictionary;
 
 uint64_t Bits(float value) {
     uint32_t bits;
@@ -368,7 +367,7 @@ class EditorModel {
     void EditingPass() {
         Call(native::taskPlayAnim,
              {Handle(selectedPed), 0, 0, 0, 0, 0xFFFFFFFFu, 1, 0, 0, 0, 0, 0, 0}, 6u, "open");
-        Call(native::afterPlayAnim, {});
+        Call(native::hideHudThisFrame, {});
         if (!AskCameraExists(editorCamera))
             StartSession();
         Overlay();
@@ -409,7 +408,8 @@ class EditorModel {
             Call(native::setFaceFeature, {Handle(selectedPed), ids[i], Bits(values[i])});
         }
         Draw(list, 0.27f, 0.03f, 0.06f);
-        Draw("->", 0.27f, 0.02f, static_cast<float>(cursor) * 0.01665f + 0.06f);
+        Draw("->", 0.27f, 0.02f,
+             static_cast<float>(cursor) * facts::featureRowPitch + facts::featureListY);
     }
 
     void ArrowKeys() {
@@ -567,10 +567,10 @@ class SessionRun {
                 ForceHash(earlier, HashOfName(later)); // the earlier name takes the later's hash
         }
         ForceHash(catalogue[1200 + Below(60)], 0);
-        ForceHash(catalogue[Below(1271)], 0x80000000u | Below(0x7FFFFFFF));
+        ForceHash(catalogue[Below(facts::pedModelCount)], 0x80000000u | Below(0x7FFFFFFF));
         // A small set of models, so that exports under one name are rewritten often.
         for (int i = 0; i < 40; ++i)
-            models.push_back(game.world.HashForName(catalogue[Below(1271)]));
+            models.push_back(game.world.HashForName(catalogue[Below(facts::pedModelCount)]));
         for (const auto &forced : game.world.forcedHashes)
             models.push_back(forced.second);
         for (int i = 0; i < 8; ++i)
@@ -583,7 +583,7 @@ class SessionRun {
         model.clock = start;
         model.dictionaryDelay = Below(3);
         game.world.dictionaryDelayFrames = model.dictionaryDelay;
-        SpawnAt(firstPlayer, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+        SpawnAt(firstPlayer, EntityKind::ped, HashOfName(facts::defaultPlayerModel), true);
         game.world.playerPed = model.playerPed = firstPlayer;
         for (int i = 0; i < 10; ++i)
             SpawnRandom();
@@ -753,7 +753,7 @@ class SessionRun {
             }
         }
         if (!model.Exists(model.playerPed) && Chance(0.05))
-            SpawnAt(model.playerPed, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+            SpawnAt(model.playerPed, EntityKind::ped, HashOfName(facts::defaultPlayerModel), true);
         if (Chance(0.01)) {
             const int32_t handle = AnyHandle();
             if (model.Exists(handle)) {
@@ -931,7 +931,7 @@ TEST_F(ModelCheck, RandomSessionsFollowTheReferenceModel) {
         featureIds.push_back(id);
     }
     ASSERT_GE(frames, 1000u) << "PFE_FRAMES below 1000 would check too little";
-    ASSERT_EQ(catalogue.size(), 1271u);
+    ASSERT_EQ(catalogue.size(), static_cast<std::size_t>(facts::pedModelCount));
     ASSERT_EQ(featureNames.size(), 54u);
 
     std::printf("model check: seed %" PRIu64 ", %" PRIu64 " frames%s\n", seed, frames,

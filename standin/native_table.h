@@ -1,0 +1,30 @@
+// The natives the module may call: for each, the game's public facts (the name and the
+// parameter and return types the public native database lists, tests/data/natives-public.tsv,
+// which a test holds this table to) and how the module encodes them in the host's slots.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "standin/game_facts.h"
+
+class Game;
+
+// Argument kinds, one letter per argument in the order the module pushes them: h a handle,
+// i a 32-bit integer, u a hash, d a feature id, b a boolean, f a float, s a string, o an
+// out-parameter. Result kinds: v none, i a 32-bit value in the low half of slot 0, f a float
+// there, 3 a vector of three floats, one in the low half of each of slots 0 to 2.
+struct NativeInfo {
+    uint64_t hash;
+    const char *name;       // the public name with its namespace, e.g. "HUD::_DISPLAY_TEXT"
+    const char *parameters; // the public parameter types and names, "; "-separated
+    const char *returns;    // the public return type
+    const char *arguments;  // the argument kinds the module pushes
+    char result;            // the result kind the module reads
+    void (*handler)(Game &game);
+    int ArgumentCount() const;
+    const char *ShortName() const; // the name without its namespace
+};
+
+const NativeInfo *FindNative(uint64_t hash);
+const std::vector<NativeInfo> &AllNatives();

@@ -1,0 +1,58 @@
+// The module keeps its own copies of the facts it shares with the stand-in (it must not depend
+// on the stand-in); these tests prove that the two agree. The host's functions agree by
+// compiling: this file includes the module's declarations and the stand-in's, and a
+// difference in any type would be a conflicting declaration.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "data/face_features.h"
+#include "data/model_catalogue.h"
+#include "editor/editor.h"
+#include "host/host_interface.h"
+#include "host/keyboard.h"
+#include "standin/game_facts.h"
+#include "standin/host_functions.h"
+
+namespace {
+
+TEST(FactsAgree, KeyCodes) {
+    EXPECT_EQ(VK_KEY_F7, keys::f7);
+    EXPECT_EQ(VK_KEY_F8, keys::f8);
+    EXPECT_EQ(VK_KEY_DELETE, keys::del);
+    EXPECT_EQ(VK_KEY_LEFT, keys::left);
+    EXPECT_EQ(VK_KEY_UP, keys::up);
+    EXPECT_EQ(VK_KEY_RIGHT, keys::right);
+    EXPECT_EQ(VK_KEY_DOWN, keys::down);
+}
+
+TEST(FactsAgree, PoseAndTables) {
+    EXPECT_STREQ(poseDictionary, facts::poseDictionary);
+    EXPECT_STREQ(poseClip, facts::poseClip);
+    EXPECT_EQ(pedModelNameCount, facts::pedModelCount);
+    EXPECT_EQ(faceFeatureCount, facts::faceFeatureCount);
+}
+
+// The module builds the text with LF and writes CR LF; the stand-in's pieces are the bytes.
+std::string OnDisk(const std::string &text) {
+    std::string disk;
+    for (char c : text)
+        disk += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return disk;
+}
+
+TEST(FactsAgree, ExportPieces) {
+    for (float &value : featureValues)
+        value = 0.0f;
+    EXPECT_EQ(OnDisk(BuildExpressionsXml()), facts::ExportBytes(""));
+    featureValues[0] = 0.5f;
+    featureValues[53] = -1.0f;
+    EXPECT_EQ(OnDisk(BuildExpressionsXml()),
+              facts::ExportBytes(facts::ExportItemLines(faceFeatureIds[0], "0.500000") +
+                                 facts::ExportItemLines(faceFeatureIds[53], "-1.000000")));
+    for (float &value : featureValues)
+        value = 0.0f;
+}
+
+} // namespace
