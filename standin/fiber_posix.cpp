@@ -39,7 +39,6 @@ struct Fiber::Impl {
     std::vector<char> stack;
     ucontext_t context{};
     ucontext_t caller{};
-    bool started = false;
     bool finished = false;
     // Runner stack as the address sanitizer saw it, to switch back to it.
     const void *callerStackBottom = nullptr;
@@ -117,7 +116,6 @@ void Fiber::Resume() {
         return;
     Fiber *previous = currentFiber;
     currentFiber = this;
-    impl->started = true;
     void *fakeStack = nullptr;
     StartSwitch(&fakeStack, impl->stack.data(), impl->stack.size());
 #ifdef PFE_TSAN
