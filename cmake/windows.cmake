@@ -78,10 +78,10 @@ enable_testing()
 add_subdirectory(tests/windows)
 
 # ---- release ZIP ------------------------------------------------------------------------------
-# `cpack` in the build folder makes PedFeatureEditor-<version>-win64.zip: the module and the
-# install text, nothing of the stand-in.
+# `cpack` in the build folder makes PedFeatureEditor-<version>-win64.zip: the module, the
+# install text and the licence, nothing of the stand-in.
 install(TARGETS PedFeatureEditor LIBRARY DESTINATION . RUNTIME DESTINATION .)
-install(FILES ${CMAKE_SOURCE_DIR}/cmake/INSTALL.txt DESTINATION .)
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/INSTALL.txt ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION .)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME PedFeatureEditor)
 set(CPACK_PACKAGE_VENDOR "PedFeatureEditor")
