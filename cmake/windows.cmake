@@ -5,7 +5,7 @@
 #                         (`play` needs a POSIX terminal and stays Linux-only)
 # plus the checks of tests/windows and the release ZIP.
 
-if(NOT PFE_DLLTOOL OR NOT PFE_OBJDUMP)
+if(NOT PFE_DLLTOOL OR NOT PFE_OBJDUMP OR NOT PFE_WINDRES)
   message(FATAL_ERROR "Configure the Windows build with the toolchain file "
                       "cmake/mingw-w64-x86_64.cmake (cmake --preset mingw).")
 endif()
@@ -26,10 +26,22 @@ add_custom_command(OUTPUT ${PFE_HOST_IMPORTS}
 add_custom_target(pfe_host_imports DEPENDS ${PFE_HOST_IMPORTS})
 
 # ---- the module -------------------------------------------------------------------------------
+# The version resource (product name, description, version) that Explorer shows in the file's
+# Properties: made from the project's version and compiled by windres into an object of its own,
+# so that none of the C++ compile options reach windres.
+set(PFE_MODULE_RC ${CMAKE_BINARY_DIR}/generated/PedFeatureEditor.rc)
+set(PFE_MODULE_RES ${CMAKE_BINARY_DIR}/generated/PedFeatureEditor_rc.o)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/PedFeatureEditor.rc.in ${PFE_MODULE_RC} @ONLY)
+add_custom_command(OUTPUT ${PFE_MODULE_RES}
+                   COMMAND ${PFE_WINDRES} --input-format=rc --output-format=coff
+                           -o ${PFE_MODULE_RES} ${PFE_MODULE_RC}
+                   DEPENDS ${PFE_MODULE_RC}
+                   COMMENT "Compiling the version resource of PedFeatureEditor.asi")
+
 # A DLL named PedFeatureEditor.asi. The C runtime's DLL start-up runs the module's static
 # initialisation and then its DllMain. Nothing is exported: the host needs no export, it only
 # loads the file.
-add_library(PedFeatureEditor MODULE ${PFE_MODULE_SOURCES})
+add_library(PedFeatureEditor MODULE ${PFE_MODULE_SOURCES} ${PFE_MODULE_RES})
 set_target_properties(PedFeatureEditor PROPERTIES PREFIX "" SUFFIX ".asi")
 target_include_directories(PedFeatureEditor PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(PedFeatureEditor PRIVATE ${PFE_MODULE_FLAGS})
@@ -66,10 +78,10 @@ enable_testing()
 add_subdirectory(tests/windows)
 
 # ---- release ZIP ------------------------------------------------------------------------------
-# `cpack` in the build folder makes PedFeatureEditor-<version>-win64.zip: the module and the
-# install text, nothing of the stand-in.
+# `cpack` in the build folder makes PedFeatureEditor-<version>-win64.zip: the module, the
+# install text and the licence, nothing of the stand-in.
 install(TARGETS PedFeatureEditor LIBRARY DESTINATION . RUNTIME DESTINATION .)
-install(FILES ${CMAKE_SOURCE_DIR}/cmake/INSTALL.txt DESTINATION .)
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/INSTALL.txt ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION .)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME PedFeatureEditor)
 set(CPACK_PACKAGE_VENDOR "PedFeatureEditor")

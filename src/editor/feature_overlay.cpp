@@ -26,8 +26,8 @@ void DrawFeatureOverlay(std::string &featureListText) {
     featureListText.clear();
     featureListText.reserve(featureListCapacity);
     for (int i = 0; i < faceFeatureCount; ++i) {
-        featureListText += FormatString("%s = %.2f\n", faceFeatureNames[i].c_str(),
-                                        static_cast<double>(featureValues[i]));
+        AppendFormatted(featureListText, "%s = %.2f\n", faceFeatureNames[i].c_str(),
+                        static_cast<double>(featureValues[i]));
         SetPedFaceFeature(selectedPed, faceFeatureIds[i], featureValues[i]);
     }
     SetTextScale(listScale, listScale);
