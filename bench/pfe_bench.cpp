@@ -40,34 +40,15 @@ void operator delete[](void *block) noexcept { std::free(block); }
 void operator delete(void *block, std::size_t) noexcept { std::free(block); }
 void operator delete[](void *block, std::size_t) noexcept { std::free(block); }
 
-// ---- the host functions, as the module imports them --------------------------------------
-
-extern "C" {
-void scriptWait(uint32_t milliseconds);
-void nativeInit(uint64_t hash);
-void nativePush64(uint64_t value);
-uint64_t *nativeCall();
-}
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint64_t getHashKey = 0xFD340785ADF8CFB7;
-constexpr uint64_t hasAnimDictLoaded = 0x27FF6FE8009B40CA;
-constexpr uint64_t freeAimTarget = 0xA6817C110B830EAD;
-constexpr uint64_t isFreeAiming = 0x936F967D4BE1CE9D;
-constexpr uint64_t doesEntityExist = 0xD42BD6EB2E0F1677;
-constexpr uint64_t taskPlayAnim = 0xEA47FE3719165B94;
-constexpr uint64_t afterPlayAnim = 0x36CDD81627A6FCD2;
-constexpr uint64_t doesCamExist = 0x153AD457764FD704;
-constexpr uint64_t setTextScale = 0x4170B650590B3B00;
-constexpr uint64_t drawText = 0xD79334A4BB99BAD1;
-constexpr uint64_t setFaceFeature = 0x5653AB26C82938CF;
+using namespace hashes; // the natives by name, from the stand-in's table of facts
 
-constexpr int32_t editedPed = 1000;
-constexpr int featureCount = 54;
-constexpr uint32_t f7 = 0x76;
+constexpr int32_t editedPed = facts::defaultPlayerPed;
+constexpr int featureCount = facts::faceFeatureCount;
+constexpr uint32_t f7 = keys::f7;
 
 // What the floor pass needs to know of the editing pass it stands for: taken from a frame the
 // module drew, so that both make the same calls with the same texts.
@@ -133,7 +114,7 @@ void FloorPass() {
     for (int i = 0; i < 6; ++i)
         nativePush64(0);
     nativeCall();
-    Call0(afterPlayAnim);
+    Call0(hideHudThisFrame);
     Call1(doesCamExist, static_cast<uint32_t>(shape.camera));
     Call2(setTextScale, FloatSlot(0.5f), FloatSlot(0.5f));
     Call3(drawText, Address(shape.statusLine.c_str()), FloatSlot(0.02f), FloatSlot(0.02f));
@@ -145,9 +126,9 @@ void FloorPass() {
         list += line;
         Call3(setFaceFeature, editedPed, shape.ids[i], FloatSlot(shape.values[i]));
     }
-    Call2(setTextScale, FloatSlot(0.27f), FloatSlot(0.27f));
-    Call3(drawText, Address(list.c_str()), FloatSlot(0.03f), FloatSlot(0.06f));
-    Call2(setTextScale, FloatSlot(0.27f), FloatSlot(0.27f));
+    Call2(setTextScale, FloatSlot(facts::featureListScale), FloatSlot(facts::featureListScale));
+    Call3(drawText, Address(list.c_str()), FloatSlot(0.03f), FloatSlot(facts::featureListY));
+    Call2(setTextScale, FloatSlot(facts::featureListScale), FloatSlot(facts::featureListScale));
     Call3(drawText, Address("->"), FloatSlot(0.02f), FloatSlot(shape.markerY));
 }
 
@@ -180,29 +161,30 @@ void SampleFrames(Game &game, int samples, int framesPerSample, std::vector<uint
 
 void PrepareWorld(Game &game) {
     WorldEntity &ped =
-        game.world.Spawn(editedPed, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+        game.world.Spawn(editedPed, EntityKind::ped, HashOfName(facts::defaultPlayerModel), true);
     ped.position = Vec3{10.0f, 20.0f, 1.0f};
     ped.heading = 90.0f;
     game.world.playerPed = editedPed;
 }
 
 // Loads the module, selects the player's ped with F7 and returns the time of the first frame
-// up to the last of its 1271 hash calls: the start of the script with its map build.
+// up to the last of its hash calls, one per catalogue name: the start of the script with its map
+// build.
 uint64_t StartEditing(Game &game, const std::string &modulePath) {
     PrepareWorld(game);
     game.LoadModule(modulePath);
     int hashCalls = 0;
     Clock::time_point lastHash{};
     game.callObserver = [&](const NativeCallRecord &call) {
-        if (call.hash == getHashKey && ++hashCalls == 1271)
+        if (call.hash == getHashKey && ++hashCalls == facts::pedModelCount)
             lastHash = Clock::now();
     };
     const Clock::time_point start = Clock::now();
     game.RunFrame();
     game.callObserver = nullptr;
-    if (hashCalls != 1271)
+    if (hashCalls != facts::pedModelCount)
         throw std::runtime_error("the first frame made " + std::to_string(hashCalls) +
-                                 " hash calls, not 1271");
+                                 " hash calls, not " + std::to_string(facts::pedModelCount));
     game.KeyDown(f7);
     game.KeyUp(f7);
     game.RunFrame();
