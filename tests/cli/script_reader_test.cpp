@@ -75,6 +75,7 @@ TEST(ScriptReader, HashesAndKeyCodesAre0xAndOneToEightHexDigits) {
         {"hash NAME 0xFFFFFFFF", "accepted"},
         {"hash NAME 0x0000abcd", "accepted"},
         {"hash NAME 0x123456789", "'0x123456789' is not a 32-bit hash"},
+        {"hash NAME 0x000000001", "'0x000000001' is not a 32-bit hash"},
         {"hash NAME 0x", "'0x' is not a 32-bit hash"},
         {"hash NAME 0x-1", "'0x-1' is not a 32-bit hash"},
         {"hash NAME 0x+1", "'0x+1' is not a 32-bit hash"},
