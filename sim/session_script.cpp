@@ -177,12 +177,13 @@ std::vector<Word> SplitWords(const std::string &text, const Line &line) {
 
 enum class Digits { none, fit, tooLarge };
 
-// Decimal digits and nothing else (no sign, no space), at most `most`.
+// Decimal digits and nothing else, at most `most`. from_chars takes no sign for an unsigned
+// type (a signed one would take '-'), no space and no "0x"; what it leaves over is refused.
 Digits ParseDecimal(std::string_view text, uint64_t most, uint64_t &value) {
-    if (text.empty() ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    const char *const last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(text.data(), last, value);
+    if (error == std::errc::invalid_argument || end != last)
         return Digits::none;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && value <= most ? Digits::fit : Digits::tooLarge;
 }
 
@@ -190,13 +191,9 @@ Digits ParseDecimal(std::string_view text, uint64_t most, uint64_t &value) {
 bool ParseHex32(std::string_view text, uint32_t &value) {
     if (text.size() < 3 || text.size() > 10 || !text.starts_with("0x"))
         return false;
-    const std::string_view digits = text.substr(2);
-    if (!std::all_of(digits.begin(), digits.end(),
-                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }))
-        return false;
-    const auto [end, error] =
-        std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
-    return error == std::errc() && end == digits.data() + digits.size();
+    const char *const last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(text.data() + 2, last, value, 16);
+    return error == std::errc() && end == last;
 }
 
 // What a count on a command line is and how far it goes: "frame takes at most 100000000
