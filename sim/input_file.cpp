@@ -62,9 +62,10 @@ InputFile ReadInputFile(const std::string &path, std::uintmax_t limit, const std
         file.why = TooLarge(limit, holder);
         return file;
     }
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        file.why = std::strerror(errno);
+        file.why = errno != 0 ? std::strerror(errno) : "it cannot be opened";
         return file;
     }
     // Read in pieces up to the limit, not up to the size measured: the file may have grown.
