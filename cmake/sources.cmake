@@ -33,6 +33,7 @@ set(PFE_STANDIN_SOURCES
 # `show` names the features of an export from the module's own table.
 set(PFE_SIM_SOURCES
     ${PFE_ROOT}/sim/session_script.cpp
+    ${PFE_ROOT}/sim/input_file.cpp
     ${PFE_ROOT}/sim/screen.cpp
     ${PFE_ROOT}/sim/xml_reader.cpp
     ${PFE_ROOT}/src/data/face_features.cpp)

@@ -29,7 +29,7 @@ static const char *const usage =
     "  --module PATH  the module to load (default: the one beside pfe-sim)\n"
     "  --trace        print every native call of every frame\n"
     "  --temp-dir     play each script in a fresh temporary directory, removed afterwards\n"
-    "  --screen WxH   the character grid of 'print screen' (default 120x40)\n"
+    "  --screen WxH   the character grid of 'print screen' (default 118x40)\n"
     "usage: pfe-sim play [--module PATH] [--screen WxH]\n"
     "  The editor live in this terminal over a small world (pfe-sim play --help for keys).\n"
     "usage: pfe-sim show FILE.xml\n"

@@ -18,9 +18,14 @@
 
 #include "standin/game.h"
 
+// The grid of `print screen` unless asked otherwise: with its two border columns it fits a
+// terminal of 120 columns.
+constexpr int defaultScreenWidth = 118;
+constexpr int defaultScreenHeight = 40;
+
 struct ScreenLayout {
-    int width = 120;
-    int height = 40;
+    int width = defaultScreenWidth;
+    int height = defaultScreenHeight;
     bool color = false; // colour tags as terminal colours; stripped otherwise
     bool legend = true; // the list of texts with positions and scales below the grid
 };

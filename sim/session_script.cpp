@@ -4,17 +4,21 @@
 
 #include "sim/session_script.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
-#include <sstream>
+#include <optional>
+#include <string_view>
 
+#include "sim/input_file.h"
 #include "sim/screen.h"
 #include "standin/game.h"
 #include "standin/platform.h"
@@ -36,12 +40,14 @@ class ScriptRun {
     int failures = 0;
     bool playerChosen = false;
     bool framesRun = false;
+    int defaultPlayerHandleLine = 0; // the line that spawned an entity under the default handle
 
     void Fail(const std::string &what) {
         ++failures;
         err << step->file << ":" << step->line << ": " << what << "\n";
     }
     void RunFrames(int count);
+    void Spawned(int32_t handle);
     void KeyMessage(uint32_t key, bool down);
     WorldEntity &Entity(int32_t handle);
 
@@ -51,8 +57,24 @@ class ScriptRun {
 
 static constexpr int32_t defaultPlayerHandle = 1000;
 
+// An entity spawned under the default player's handle clashes with that ped if the first
+// frame comes before a `player` command; the clash is the spawning line's, so remember it.
+void ScriptRun::Spawned(int32_t handle) {
+    if (handle == defaultPlayerHandle)
+        defaultPlayerHandleLine = step->line;
+}
+
 void ScriptRun::RunFrames(int count) {
     if (!framesRun && !playerChosen && game.world.playerPed == 0) {
+        if (game.world.Exists(defaultPlayerHandle))
+            throw Failure(exitBadInput,
+                          "entity " + std::to_string(defaultPlayerHandle) +
+                              " takes the handle of the player's ped, which is made "
+                              "before the first frame (line " +
+                              std::to_string(step->line) +
+                              ") when no 'player' command comes first: use another handle, or "
+                              "say 'player H' before the first frame",
+                          defaultPlayerHandleLine);
         game.world.Spawn(defaultPlayerHandle, EntityKind::ped,
                          game.world.HashForName("PLAYER_ZERO"), true);
         game.world.playerPed = defaultPlayerHandle;
@@ -104,7 +126,7 @@ std::vector<Word> SplitWords(const std::string &text, const Line &line) {
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
-        if (c == ' ' || c == '\t' || c == '\r') {
+        if (c == ' ' || c == '\t') {
             ++i;
             continue;
         }
@@ -137,10 +159,10 @@ std::vector<Word> SplitWords(const std::string &text, const Line &line) {
             }
             if (!closed)
                 line.Error("a quoted text is not closed");
-            if (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r')
+            if (i < text.size() && text[i] != ' ' && text[i] != '\t')
                 line.Error("a quoted text must be followed by a space");
         } else {
-            while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r') {
+            while (i < text.size() && text[i] != ' ' && text[i] != '\t') {
                 if (text[i] == '"')
                     line.Error("a quote inside a word");
                 word.text += text[i++];
@@ -153,73 +175,88 @@ std::vector<Word> SplitWords(const std::string &text, const Line &line) {
 
 // ---- argument conversion ---------------------------------------------------------------------
 
-bool ParseUnsigned(const std::string &text, uint64_t limit, uint64_t &value) {
-    if (text.empty() || text.size() > 20)
-        return false;
-    uint64_t result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        result = result * 10 + static_cast<uint64_t>(c - '0');
-        if (result > limit)
-            return false;
-    }
-    value = result;
-    return true;
+enum class Digits { none, fit, tooLarge };
+
+// Decimal digits and nothing else, at most `most`. from_chars takes no sign for an unsigned
+// type (a signed one would take '-'), no space and no "0x"; what it leaves over is refused.
+Digits ParseDecimal(std::string_view text, uint64_t most, uint64_t &value) {
+    const char *const last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(text.data(), last, value);
+    if (error == std::errc::invalid_argument || end != last)
+        return Digits::none;
+    return error == std::errc() && value <= most ? Digits::fit : Digits::tooLarge;
 }
 
-bool ParseHex(const std::string &text, uint64_t limit, uint64_t &value) {
-    if (text.size() < 3 || text.size() > 18 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
+// A 32-bit hash or key code: 0x and 1 to 8 hex digits.
+bool ParseHex32(std::string_view text, uint32_t &value) {
+    if (text.size() < 3 || text.size() > 10 || !text.starts_with("0x"))
         return false;
-    uint64_t result = 0;
-    for (std::size_t i = 2; i < text.size(); ++i) {
-        const char c = text[i];
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            return false;
-        result = result * 16 + static_cast<uint64_t>(digit);
-        if (result > limit)
-            return false;
-    }
-    value = result;
-    return true;
+    const char *const last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(text.data() + 2, last, value, 16);
+    return error == std::errc() && end == last;
 }
+
+// What a count on a command line is and how far it goes: "frame takes at most 100000000
+// frames" names the limit of a count beyond it.
+struct Quantity {
+    const char *what; // "a number of frames", said of a word that is not one
+    const char *unit; // "frames", said with the limit
+    uint64_t most;
+};
+
+// The command of a line as its messages name it: "frame", "expect file".
+std::string CommandName(const Line &line) {
+    if (line.words[0].text == "expect" && line.words.size() > 1)
+        return "expect " + line.words[1].text;
+    return line.words[0].text;
+}
+
+uint32_t Count(const Line &line, std::size_t index, const Quantity &quantity) {
+    const std::string &text = line.words[index].text;
+    uint64_t value = 0;
+    const Digits digits = ParseDecimal(text, quantity.most, value);
+    if (digits == Digits::none)
+        line.Error("'" + text + "' is not " + quantity.what);
+    if (digits == Digits::tooLarge)
+        line.Error(CommandName(line) + " takes at most " + std::to_string(quantity.most) + " " +
+                   quantity.unit + ", not " + text);
+    return static_cast<uint32_t>(value);
+}
+
+constexpr Quantity frameCount{"a number of frames", "frames", maxFramesPerCommand};
+constexpr Quantity delayFrames{"a number of frames", "frames", maxDictionaryDelay};
+constexpr Quantity tapCount{"a number of taps", "taps", maxTaps};
+constexpr Quantity milliseconds{"a number of milliseconds", "milliseconds", 0xFFFFFFFF};
+constexpr Quantity tickCount{"a tick count in milliseconds", "milliseconds", 0xFFFFFFFF};
+constexpr Quantity featureId{"a feature id", "as a feature id", 0xFFFFFFFF};
+constexpr Quantity byteCount{"a number of bytes", "bytes", 0xFFFFFFFF};
+constexpr Quantity entityHandle{"an entity handle (a positive integer)", "as an entity handle",
+                                0x7FFFFFFF};
 
 int32_t Handle(const Line &line, std::size_t index) {
-    uint64_t value = 0;
-    if (!ParseUnsigned(line.words[index].text, 0x7FFFFFFF, value) || value == 0)
-        line.Error("'" + line.words[index].text + "' is not an entity handle (a positive integer)");
+    const uint32_t value = Count(line, index, entityHandle);
+    if (value == 0)
+        line.Error("'" + line.words[index].text + "' is not " + entityHandle.what);
     return static_cast<int32_t>(value);
 }
 
-uint32_t Count(const Line &line, std::size_t index, const char *what, uint64_t limit = 1000000000) {
-    uint64_t value = 0;
-    if (!ParseUnsigned(line.words[index].text, limit, value))
-        line.Error("'" + line.words[index].text + "' is not " + what);
-    return static_cast<uint32_t>(value);
-}
-
 uint32_t HexHash(const Line &line, std::size_t index) {
-    uint64_t value = 0;
-    if (!ParseHex(line.words[index].text, 0xFFFFFFFF, value))
+    uint32_t value = 0;
+    if (!ParseHex32(line.words[index].text, value))
         line.Error("'" + line.words[index].text +
-                   "' is not a 32-bit hash written as 0x and hex digits");
-    return static_cast<uint32_t>(value);
+                   "' is not a 32-bit hash written as 0x and 1 to 8 hex digits");
+    return value;
 }
 
+// A finite number that a float holds: from_chars takes no '+', no "0x" and no spaces, but
+// does take "inf" and "nan", which would put NaN into the camera's placement.
 float Number(const Line &line, std::size_t index) {
     const std::string &text = line.words[index].text;
-    char *end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size() || errno != 0 || value != value)
-        line.Error("'" + text + "' is not a number");
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
+        !std::isfinite(static_cast<float>(value)))
+        line.Error("'" + text + "' is not a finite number (such as 12, -0.5 or 1e3)");
     return static_cast<float>(value);
 }
 
@@ -227,7 +264,7 @@ uint32_t Key(const Line &line, std::size_t index) {
     uint32_t key = 0;
     if (!ParseKeyName(line.words[index].text, key))
         line.Error("unknown key '" + line.words[index].text +
-                   "' (F7, F8, DELETE, LEFT, UP, RIGHT, DOWN or 0xNN)");
+                   "' (F7, F8, DELETE, LEFT, UP, RIGHT, DOWN or 0x and 1 to 8 hex digits)");
     return key;
 }
 
@@ -238,11 +275,25 @@ std::string FileName(const Line &line, std::size_t index) {
     return name;
 }
 
-uint32_t ModelHash(Game &game, const std::string &model) {
-    uint64_t value = 0;
-    if (ParseHex(model, 0xFFFFFFFF, value))
-        return static_cast<uint32_t>(value);
-    return game.world.HashForName(model);
+// A model is a name the game hashes, or its hash as 0x and hex digits. A word that starts
+// like a hash must be one, rather than be hashed as a name.
+struct Model {
+    std::string name;
+    std::optional<uint32_t> hash;
+};
+
+Model ModelWord(const Line &line, std::size_t index) {
+    const std::string &text = line.words[index].text;
+    if (!text.starts_with("0x") && !text.starts_with("0X"))
+        return Model{text, std::nullopt};
+    uint32_t hash = 0;
+    if (!ParseHex32(text, hash))
+        line.Error("'" + text + "' is not a model hash (0x and 1 to 8 hex digits)");
+    return Model{text, hash};
+}
+
+uint32_t ModelHash(Game &game, const Model &model) {
+    return model.hash ? *model.hash : game.world.HashForName(model.name);
 }
 
 void CountWords(const Line &line, std::size_t least, std::size_t most, const char *usage) {
@@ -250,22 +301,9 @@ void CountWords(const Line &line, std::size_t least, std::size_t most, const cha
         line.Error(std::string("usage: ") + usage);
 }
 
-bool FileSize(const std::string &name, uint64_t &size) {
-    struct stat status;
-    if (stat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return false;
-    size = static_cast<uint64_t>(status.st_size);
-    return true;
-}
-
-bool ReadWholeFile(const std::string &name, std::string &bytes) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    bytes = buffer.str();
-    return true;
+// "1 byte", "2 bytes".
+std::string Counted(uint64_t count, const char *one, const char *many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 std::string Quoted(const std::string &text) {
@@ -290,7 +328,7 @@ Action ParsePed(const Line &line) {
     if (w.size() < 3)
         line.Error("usage: ped H MODEL [animal] [heading DEG] [at X Y Z]");
     const int32_t handle = Handle(line, 1);
-    const std::string model = w[2].text;
+    const Model model = ModelWord(line, 2);
     bool animal = false;
     float heading = 0.0f;
     Vec3 at;
@@ -314,15 +352,17 @@ Action ParsePed(const Line &line) {
             run.game.world.Spawn(handle, EntityKind::ped, ModelHash(run.game, model), !animal);
         ped.heading = heading;
         ped.position = at;
+        run.Spawned(handle);
     };
 }
 
 Action ParseObject(const Line &line) {
     CountWords(line, 2, 3, "object H [MODEL]");
     const int32_t handle = Handle(line, 1);
-    const std::string model = line.words.size() > 2 ? line.words[2].text : "P_BARREL01X";
+    const Model model = line.words.size() > 2 ? ModelWord(line, 2) : Model{"P_BARREL01X", {}};
     return [=](ScriptRun &run) {
         run.game.world.Spawn(handle, EntityKind::object, ModelHash(run.game, model), false);
+        run.Spawned(handle);
     };
 }
 
@@ -386,7 +426,7 @@ Action ParseHash(const Line &line) {
 
 Action ParseDictionaryDelay(const Line &line) {
     CountWords(line, 2, 2, "dictionary-delay N");
-    const uint32_t frames = Count(line, 1, "a number of frames");
+    const uint32_t frames = Count(line, 1, delayFrames);
     return [=](ScriptRun &run) { run.game.world.dictionaryDelayFrames = frames; };
 }
 
@@ -400,20 +440,19 @@ Action ParseDropDictionary(const Line &line) {
 
 Action ParseFrame(const Line &line) {
     CountWords(line, 1, 2, "frame [N]");
-    const uint32_t count =
-        line.words.size() > 1 ? Count(line, 1, "a number of frames", 100000000) : 1;
+    const uint32_t count = line.words.size() > 1 ? Count(line, 1, frameCount) : 1;
     return [=](ScriptRun &run) { run.RunFrames(static_cast<int>(count)); };
 }
 
 Action ParseFrameTime(const Line &line) {
     CountWords(line, 2, 2, "frame-time MS");
-    const uint32_t ms = Count(line, 1, "a number of milliseconds", 0xFFFFFFFF);
+    const uint32_t ms = Count(line, 1, milliseconds);
     return [=](ScriptRun &run) { run.game.frameTimeMs = ms; };
 }
 
 Action ParseClock(const Line &line) {
     CountWords(line, 2, 2, "clock MS");
-    const uint32_t ms = Count(line, 1, "a tick count in milliseconds", 0xFFFFFFFF);
+    const uint32_t ms = Count(line, 1, tickCount);
     return [=](ScriptRun &run) { run.game.SetClock(ms); };
 }
 
@@ -426,7 +465,7 @@ Action ParseKeyMessage(const Line &line, bool down) {
 Action ParseTap(const Line &line) {
     CountWords(line, 2, 3, "tap KEY [N]");
     const uint32_t key = Key(line, 1);
-    const uint32_t count = line.words.size() > 2 ? Count(line, 2, "a number of taps", 1000000) : 1;
+    const uint32_t count = line.words.size() > 2 ? Count(line, 2, tapCount) : 1;
     return [=](ScriptRun &run) {
         for (uint32_t i = 0; i < count; ++i) {
             run.KeyMessage(key, true);
@@ -438,7 +477,7 @@ Action ParseTap(const Line &line) {
 
 Action ParseWait(const Line &line) {
     CountWords(line, 2, 2, "wait MS");
-    const uint32_t ms = Count(line, 1, "a number of milliseconds", 0xFFFFFFFF);
+    const uint32_t ms = Count(line, 1, milliseconds);
     return [=](ScriptRun &run) { run.game.AdvanceClock(ms); };
 }
 
@@ -484,8 +523,9 @@ Action ParseExpectDrawn(const Line &line, bool wanted) {
         run.Fail(std::string("expected ") +
                  (wanted ? "a drawn text containing " : "no drawn text containing ") +
                  Quoted(text) + "; the last frame drew " +
-                 (seen.empty() ? std::string("nothing")
-                               : std::to_string(run.game.FrameTexts().size()) + " texts:" + seen));
+                 (seen.empty()
+                      ? std::string("nothing")
+                      : Counted(run.game.FrameTexts().size(), "text", "texts") + ":" + seen));
     };
 }
 
@@ -493,7 +533,7 @@ Action ParseExpectFeature(const Line &line) {
     if (line.words.size() != 5)
         line.Error("usage: expect feature H ID VALUE");
     const int32_t handle = Handle(line, 2);
-    const uint32_t id = Count(line, 3, "a feature id", 0xFFFFFFFF);
+    const uint32_t id = Count(line, 3, featureId);
     const std::string value = line.words[4].text;
     return [=](ScriptRun &run) {
         const std::optional<float> set = run.game.world.FaceFeature(handle, id);
@@ -514,15 +554,17 @@ Action ParseExpectFile(const Line &line) {
     if (line.words.size() != 4)
         line.Error("usage: expect file NAME BYTES");
     const std::string name = FileName(line, 2);
-    const uint64_t bytes = Count(line, 3, "a number of bytes", 0xFFFFFFFF);
+    const uint64_t bytes = Count(line, 3, byteCount);
     return [=](ScriptRun &run) {
-        uint64_t size = 0;
-        if (!FileSize(name, size))
-            run.Fail("expected file " + name + " of " + std::to_string(bytes) +
-                     " bytes; there is no such file");
+        const std::string expected =
+            "expected file " + name + " of " + Counted(bytes, "byte", "bytes") + "; ";
+        std::uintmax_t size = 0;
+        std::string why;
+        bool missing = false;
+        if (!RegularFileSize(name, size, why, missing))
+            run.Fail(expected + (missing ? "there is no such file" : why));
         else if (size != bytes)
-            run.Fail("expected file " + name + " of " + std::to_string(bytes) +
-                     " bytes; it holds " + std::to_string(size));
+            run.Fail(expected + "it holds " + Counted(size, "byte", "bytes"));
     };
 }
 
@@ -543,22 +585,24 @@ Action ParseExpectSameFile(const Line &line) {
     const std::string golden = line.words[3].text;
     return [=](ScriptRun &run) {
         const std::string goldenPath =
-            golden.size() > 0 && golden[0] == '/' ? golden : run.scriptDirectory + golden;
-        std::string expected;
-        std::string actual;
-        if (!ReadWholeFile(goldenPath, expected))
-            throw Failure(exitBadInput, "cannot read the golden file " + goldenPath);
-        if (!ReadWholeFile(name, actual))
-            run.Fail("expected file " + name + " with the bytes of " + golden +
-                     "; there is no such file");
-        else if (actual != expected) {
-            std::size_t at = 0;
-            while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
-                ++at;
-            run.Fail("file " + name + " differs from " + golden + " at byte " + std::to_string(at) +
-                     " (" + std::to_string(actual.size()) + " bytes against " +
-                     std::to_string(expected.size()) + ")");
+            std::filesystem::path(golden).is_absolute() ? golden : run.scriptDirectory + golden;
+        const InputFile expected = ReadInputFile(goldenPath, maxComparedFileBytes, "a golden file");
+        if (!expected.read)
+            throw Failure(exitBadInput,
+                          "cannot read the golden file " + goldenPath + ": " + expected.why);
+        const InputFile actual = ReadInputFile(name, maxComparedFileBytes, "a compared file");
+        if (!actual.read) {
+            run.Fail("expected file " + name + " with the bytes of " + golden + "; " +
+                     (actual.missing ? "there is no such file" : actual.why));
+            return;
         }
+        const auto [differs, unused] = std::mismatch(actual.bytes.begin(), actual.bytes.end(),
+                                                     expected.bytes.begin(), expected.bytes.end());
+        if (actual.bytes != expected.bytes)
+            run.Fail("file " + name + " differs from " + golden + " at byte " +
+                     std::to_string(differs - actual.bytes.begin()) + " (" +
+                     Counted(actual.bytes.size(), "byte", "bytes") + " against " +
+                     std::to_string(expected.bytes.size()) + ")");
     };
 }
 
@@ -573,7 +617,7 @@ Action ParseExpectCamera(const Line &line) {
                          ? "expected an active scripted camera; none exists"
                          : "expected an active scripted camera; the camera is not active");
         if (!active && !cameras.empty())
-            run.Fail("expected no scripted camera; " + std::to_string(cameras.size()) + " exist");
+            run.Fail("expected no scripted camera; " + Counted(cameras.size(), "exists", "exist"));
     };
 }
 
@@ -665,19 +709,26 @@ bool ParseKeyName(const std::string &name, uint32_t &virtualKey) {
             return true;
         }
     }
-    uint64_t value = 0;
-    if (!ParseHex(name, 0xFFFFFFFF, value))
-        return false;
-    virtualKey = static_cast<uint32_t>(value);
-    return true;
+    return ParseHex32(name, virtualKey);
+}
+
+// Takes the first line off `rest`: a line ends at LF, CR LF or a lone CR, or where the text does.
+static std::string_view NextLine(std::string_view &rest) {
+    const std::size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
+    const std::string_view line = rest.substr(0, end);
+    const bool crlf = rest.substr(end).starts_with("\r\n");
+    rest.remove_prefix(std::min(rest.size(), end + (crlf ? 2 : 1)));
+    return line;
 }
 
 std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::string &text) {
     std::vector<ScriptStep> steps;
-    std::istringstream lines(text);
-    std::string source;
+    std::string_view rest = text;
+    if (rest.starts_with("\xEF\xBB\xBF")) // the byte-order mark some editors put first
+        rest.remove_prefix(3);
     int number = 0;
-    while (std::getline(lines, source)) {
+    while (!rest.empty()) {
+        const std::string source(NextLine(rest));
         ++number;
         if (source.find('\0') != std::string::npos)
             throw Failure(exitBadInput,
@@ -692,17 +743,10 @@ std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::stri
 }
 
 std::vector<ScriptStep> ParseScriptFile(const std::string &file) {
-    std::ifstream in(file, std::ios::binary);
-    struct stat status;
-    if (!in || stat(file.c_str(), &status) != 0)
-        throw Failure(exitBadInput, file + ":0: cannot read the script: " + std::strerror(errno));
-    if (S_ISDIR(status.st_mode))
-        throw Failure(exitBadInput, file + ":0: cannot read the script: it is a directory");
-    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) // /dev/zero would never end
-        throw Failure(exitBadInput, file + ":0: cannot read the script: it is a device");
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    return ParseScriptText(file, buffer.str());
+    const InputFile script = ReadInputFile(file, maxScriptBytes, "a script");
+    if (!script.read)
+        throw Failure(exitBadInput, file + ":0: cannot read the script: " + script.why);
+    return ParseScriptText(file, script.bytes);
 }
 
 static std::string DirectoryOf(const std::string &file) {
@@ -782,7 +826,8 @@ int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
         try {
             step.run(run);
         } catch (const Failure &error) {
-            err << step.file << ":" << step.line << ": "
+            // A failure may concern an earlier line than the step that found it.
+            err << step.file << ":" << (error.line > 0 ? error.line : step.line) << ": "
                 << (error.status == exitFailed ? "the run stopped: " : "") << error.what() << "\n";
             return error.status;
         }

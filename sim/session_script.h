@@ -2,11 +2,13 @@
 // the module: spawn peds, aim, press keys, run frames, and check what the editor did.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "sim/screen.h"
 #include "standin/failure.h"
 
 class Game;
@@ -14,8 +16,8 @@ class Game;
 struct ScriptOptions {
     std::string modulePath;
     bool trace = false;
-    int screenWidth = 120;
-    int screenHeight = 40;
+    int screenWidth = defaultScreenWidth;
+    int screenHeight = defaultScreenHeight;
     bool color = false;
 };
 
@@ -26,7 +28,17 @@ struct ScriptStep {
     std::function<void(class ScriptRun &)> run;
 };
 
-// Reads and parses a whole script; a script that cannot be read or parsed throws Failure
+// The most a script may say: the bytes of a script file, and of a golden file or a file that
+// `expect same-file` compares; the frames of one `frame`, the taps of one `tap`, the frames of
+// `dictionary-delay`; milliseconds, byte counts and feature ids are 32-bit.
+constexpr std::uintmax_t maxScriptBytes = 1024 * 1024;
+constexpr std::uintmax_t maxComparedFileBytes = 1024 * 1024;
+constexpr uint32_t maxFramesPerCommand = 100000000;
+constexpr uint32_t maxTaps = 1000000;
+constexpr uint32_t maxDictionaryDelay = 1000000000;
+
+// Reads and parses a whole script (a UTF-8 byte-order mark at the start is skipped; lines end
+// in LF, CR LF or CR); a script that cannot be read or parsed throws Failure
 // (exitBadInput) with the message "FILE:LINE: why".
 std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::string &text);
 std::vector<ScriptStep> ParseScriptFile(const std::string &file);
@@ -37,5 +49,5 @@ std::vector<ScriptStep> ParseScriptFile(const std::string &file);
 int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
                const ScriptOptions &options, std::ostream &out, std::ostream &err);
 
-// Key names of the scripts: F7, F8, DELETE, LEFT, UP, RIGHT, DOWN, or 0xNN.
+// Key names of the scripts: F7, F8, DELETE, LEFT, UP, RIGHT, DOWN, or 0x and 1 to 8 hex digits.
 bool ParseKeyName(const std::string &name, uint32_t &virtualKey);

@@ -47,18 +47,27 @@ std::vector<DrawnText> Overlay(int cursor) {
 }
 
 TEST(Screen, PlacesTextsAtTheirScreenFractions) {
-    ScreenLayout layout; // 120 x 40
+    ScreenLayout layout; // 118 x 40
     const std::string screen = RenderScreen({Text("F7 to select Self", 0.45f, 0.5f)}, layout);
     const std::vector<std::string> rows = Rows(screen);
     ASSERT_GE(rows.size(), 42u);
-    EXPECT_EQ(rows[0], "+" + std::string(120, '-') + "+");
+    EXPECT_EQ(rows[0], "+" + std::string(118, '-') + "+");
     EXPECT_EQ(rows[41], rows[0]);
-    EXPECT_EQ(GridRow(screen, 20).find("F7 to select Self"), 54u);
+    EXPECT_EQ(GridRow(screen, 20).find("F7 to select Self"), 53u); // 0.45 * 118 = 53.1
     for (int row = 0; row < 40; ++row) {
         if (row != 20) {
-            EXPECT_EQ(GridRow(screen, row), std::string(120, ' ')) << "row " << row;
+            EXPECT_EQ(GridRow(screen, row), std::string(118, ' ')) << "row " << row;
         }
     }
+}
+
+// A terminal of 120 columns shows the default grid whole, borders included, without
+// wrapping a line.
+TEST(Screen, DefaultGridFitsA120ColumnTerminal) {
+    const std::string screen = RenderScreen({Text("x", 0.99f, 0.99f)}, ScreenLayout{});
+    for (const std::string &row : Rows(screen))
+        EXPECT_LE(row.size(), 120u) << row;
+    EXPECT_EQ(Rows(screen)[0].size(), 120u); // and uses the width it has
 }
 
 TEST(Screen, ListTakesOneRowPerLineAndTheMarkerStaysOnItsLine) {
@@ -105,7 +114,7 @@ TEST(Screen, LegendGivesScalesAndWhatFellOffTheGrid) {
     const std::string whole = RenderScreen(Overlay(53), tall);
     EXPECT_EQ(whole.find("below the grid"), std::string::npos);
     EXPECT_EQ(GridRow(whole, 4 + 53).substr(2, 15), "->FEATURE_53 = ");
-    EXPECT_EQ(RenderScreen({}, layout).substr(42 * 123), "  (no text drawn)\n");
+    EXPECT_EQ(RenderScreen({}, layout).substr(42 * 121), "  (no text drawn)\n");
 }
 
 TEST(Screen, PlacementsMatchTheGrid) {

@@ -1,0 +1,23 @@
+// Files pfe-sim reads from outside (scripts, golden files, the files a script compares): only
+// regular files, and never more than a limit that is checked before a byte is read, so that a
+// directory, a device, a pipe or a huge file is refused at once with the reason.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct InputFile {
+    bool read = false;    // bytes holds the whole file
+    bool missing = false; // nothing is at the path
+    std::string bytes;
+    std::string why; // why the file was not read, e.g. "it is a directory"
+};
+
+// Reads the regular file at `path` if it holds at most `limit` bytes. `holder` names what the
+// limit is for, for the reason given when the file is larger ("the limit for a script").
+InputFile ReadInputFile(const std::string &path, std::uintmax_t limit, const std::string &holder);
+
+// The size of the regular file at `path`; false with the reason (and `missing` for nothing at
+// the path) otherwise.
+bool RegularFileSize(const std::string &path, std::uintmax_t &size, std::string &why,
+                     bool &missing);
