@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "standin/game_facts.h"
+
 namespace {
 
-// The game's line pitch: 0.01665 of the screen height at scale 0.27, in proportion to the
+// The game's line pitch: the feature list's row pitch at its scale, in proportion to the
 // scale (the pitch the editor's cursor marker steps by).
-constexpr float pitchPerScale = 0.01665f / 0.27f;
+constexpr float pitchPerScale = facts::featureRowPitch / facts::featureListScale;
 
 struct Cell {
     char c = ' ';

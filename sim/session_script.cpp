@@ -55,7 +55,7 @@ class ScriptRun {
     std::vector<std::pair<uint32_t, bool>> heldKeys;
 };
 
-static constexpr int32_t defaultPlayerHandle = 1000;
+static constexpr int32_t defaultPlayerHandle = facts::defaultPlayerPed;
 
 // An entity spawned under the default player's handle clashes with that ped if the first
 // frame comes before a `player` command; the clash is the spawning line's, so remember it.
@@ -76,7 +76,7 @@ void ScriptRun::RunFrames(int count) {
                               "say 'player H' before the first frame",
                           defaultPlayerHandleLine);
         game.world.Spawn(defaultPlayerHandle, EntityKind::ped,
-                         game.world.HashForName("PLAYER_ZERO"), true);
+                         game.world.HashForName(facts::defaultPlayerModel), true);
         game.world.playerPed = defaultPlayerHandle;
     }
     framesRun = true;
@@ -698,14 +698,9 @@ Action ParseLine(const Line &line) {
 } // namespace
 
 bool ParseKeyName(const std::string &name, uint32_t &virtualKey) {
-    static const struct {
-        const char *name;
-        uint32_t key;
-    } names[] = {{"F7", 0x76}, {"F8", 0x77},    {"DELETE", 0x2E}, {"LEFT", 0x25},
-                 {"UP", 0x26}, {"RIGHT", 0x27}, {"DOWN", 0x28}};
-    for (const auto &entry : names) {
+    for (const keys::KeyName &entry : keys::names) {
         if (name == entry.name) {
-            virtualKey = entry.key;
+            virtualKey = entry.code;
             return true;
         }
     }
@@ -737,7 +732,7 @@ std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::stri
         line.words = SplitWords(source, line);
         if (line.words.empty())
             continue;
-        steps.push_back(ScriptStep{file, number, source, ParseLine(line)});
+        steps.push_back(ScriptStep{file, number, ParseLine(line)});
     }
     return steps;
 }

@@ -24,7 +24,6 @@ struct ScriptOptions {
 struct ScriptStep {
     std::string file;
     int line = 0;
-    std::string source;
     std::function<void(class ScriptRun &)> run;
 };
 
