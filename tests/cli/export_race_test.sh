@@ -12,44 +12,57 @@ src=$2
 # Each export is flushed to disk, which costs milliseconds on a disk and nothing in memory:
 # the race runs in a memory file system when there is one, so that it reaches its thousands
 # of replacements in seconds. The replacement is the same rename on either.
-exports=${PFE_RACE_EXPORTS:-20000}
 race=$work/race
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
   race=$(mktemp -d /dev/shm/pfe-export-race-XXXXXX) || exit 1
   trap 'rm -rf "$race"; chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
 else
   mkdir "$race"
-  exports=$((exports / 10))
 fi
 cd "$race" || exit 1
 
 # Writer one exports all 54 features raised to 0.3, writer two all lowered to -0.5: large files
 # (about 5.5 kB, so that each write takes a while) of different lengths, so that a mix shows.
+# Each writer plays its session again and again, 1000 exports a run, for about 8 seconds (at
+# least 2 runs, at most 20), so that a slow sanitizer build stays within the test's time.
+chunk=1000
 every_feature() {
   for _ in $(seq 54); do printf 'tap %s\ntap DOWN\n' "$1"; done
 }
 { printf 'frame\ntap F7\n'; every_feature "RIGHT 3"; } >one.session
 { printf 'frame\ntap F7\n'; every_feature "LEFT 5"; } >two.session
-for writer in one two; do
-  printf 'tap F8 %s\nframe\nexpect drawn "Wrote Moulary_PLAYER_ZERO.xml"\n' "$exports" \
-    >>"$writer.session"
-done
 
-# The two files the writers make, each made once alone and accepted by `pfe-sim show`.
+# The two files the writers make, each made alone and accepted by `pfe-sim show`.
 for writer in one two; do
   mkdir "alone-$writer"
-  (cd "alone-$writer" && sed "s/^tap F8 .*/tap F8/" "../$writer.session" >alone.session &&
-     "$sim" run alone.session >/dev/null 2>&1 && "$sim" show Moulary_PLAYER_ZERO.xml >/dev/null) ||
+  cp "$writer.session" "alone-$writer/alone.session"
+  (cd "alone-$writer" && printf 'tap F8\n' >>alone.session && "$sim" run alone.session >/dev/null &&
+     "$sim" show Moulary_PLAYER_ZERO.xml >/dev/null) ||
     fail "writer $writer alone does not make an export that pfe-sim show accepts"
 done
 IFS= read -r -d '' one_bytes <alone-one/Moulary_PLAYER_ZERO.xml
 IFS= read -r -d '' two_bytes <alone-two/Moulary_PLAYER_ZERO.xml
 rm -r alone-one alone-two
+for writer in one two; do
+  printf 'tap F8 %s\nframe\nexpect drawn "Wrote Moulary_PLAYER_ZERO.xml"\n' "$chunk" \
+    >>"$writer.session"
+done
+
+# write WRITER: plays the writer's session until its time is up; the exports made are in
+# WRITER.count, a failing run's output in WRITER.out.
+write() {
+  local runs=0 begin=$SECONDS
+  while [ "$runs" -lt 20 ] && { [ "$runs" -lt 2 ] || [ $((SECONDS - begin)) -lt 8 ]; }; do
+    "$sim" run "$1.session" >"$1.out" 2>&1 || return 1
+    runs=$((runs + 1))
+    echo $((runs * chunk)) >"$1.count"
+  done
+}
 
 start=$SECONDS
-"$sim" run one.session >one.out 2>&1 &
+write one &
 one=$!
-"$sim" run two.session >two.out 2>&1 &
+write two &
 two=$!
 
 # Most reads are the shell's own (no process started, so there are thousands); every 100th
@@ -69,15 +82,18 @@ while kill -0 "$one" 2>/dev/null || kill -0 "$two" 2>/dev/null; do
     [ "$bad" -le 3 ] && fail "pfe-sim show refuses read $reads: $(head -c 200 show.out)"
   fi
 done
-wait "$one" || fail "writer one failed: $(tail -c 300 one.out)"
-wait "$two" || fail "writer two failed: $(tail -c 300 two.out)"
-echo "$reads reads of the export while two writers made $exports exports each" \
-     "($((SECONDS - start)) s); $bad not whole"
+# The line of a failed expect, or the end of the output.
+failure_of() { grep -m1 -F ': expected' "$1" || tail -c 300 "$1"; }
+wait "$one" || fail "writer one failed: $(failure_of one.out)"
+wait "$two" || fail "writer two failed: $(failure_of two.out)"
+echo "$reads reads of the export while two writers made $(cat one.count 2>/dev/null || echo 0)" \
+     "and $(cat two.count 2>/dev/null || echo 0)" \
+     "exports ($((SECONDS - start)) s); $bad not whole"
 
 [ "$bad" -eq 0 ] || fail "$bad of $reads reads were not a whole export"
 [ "$reads" -ge 1000 ] || fail "only $reads reads: the race proved little"
 "$sim" show Moulary_PLAYER_ZERO.xml >show.out 2>&1 || fail "the last export is not whole"
-left=$(find . -mindepth 1 -not -name '*.session' -not -name '*.out' \
+left=$(find . -mindepth 1 -not -name '*.session' -not -name '*.out' -not -name '*.count' \
             -not -name Moulary_PLAYER_ZERO.xml)
 [ -z "$left" ] || fail "left behind: $left"
 finish
