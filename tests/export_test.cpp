@@ -391,20 +391,27 @@ TEST_F(ExportTest, NamesPlantedBesideTheTargetNeitherRedirectNorBlock) {
     EXPECT_EQ(Files().size(), names.size() + 2) << "the target, the plants and elsewhere/ only";
 }
 
-// With every name it would try taken, an export whose target exists still writes it, in place.
+// With every name it would try taken, the export writes the target in place: an existing one,
+// and then a missing one, which it makes as opening it for writing would. (The names go on
+// counting from one export to the next.)
 TEST_F(ExportTest, WithEveryTemporaryNameTakenTheTargetIsWrittenInPlace) {
     SelectPlayer();
     Write(target, "earlier export");
     Write("victim.txt", "victim");
-    for (unsigned counter = 0; counter < temporaryNameAttempts; ++counter)
+    for (unsigned counter = 0; counter < 2 * temporaryNameAttempts; ++counter)
         fs::create_symlink("victim.txt", TemporaryName(target, counter));
     fs::create_symlink("victim.txt", std::string(target) + ".tmp");
     observed::fixedRandomBits = true;
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
     EXPECT_EQ(observed::fixedAnswers, temporaryNameAttempts) << "each planted name was tried";
     EXPECT_EQ(Read(target), emptyExport);
+
+    fs::remove(target);
+    EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
+    EXPECT_EQ(observed::fixedAnswers, 2 * temporaryNameAttempts);
+    EXPECT_EQ(Read(target), emptyExport);
     EXPECT_EQ(Read("victim.txt"), "victim");
-    EXPECT_EQ(Files().size(), temporaryNameAttempts + 3);
+    EXPECT_EQ(Files().size(), 2 * temporaryNameAttempts + 3);
 }
 
 TEST_F(ExportTest, ADirectoryAtTheEarlierTemporaryNameBlocksNothing) {
@@ -414,6 +421,22 @@ TEST_F(ExportTest, ADirectoryAtTheEarlierTemporaryNameBlocksNothing) {
     EXPECT_EQ(Read(target), emptyExport);
     EXPECT_TRUE(fs::is_directory(std::string(target) + ".tmp"));
     EXPECT_EQ(Files(), (std::vector<std::string>{target, std::string(target) + ".tmp"}));
+}
+
+// A FIFO at the name is not a file to export to: refused at once, whether or not a reader has
+// it open (opening it for writing would wait for one, holding the game up), and left as it is.
+TEST_F(ExportTest, AFifoAtTheNameIsRefusedWithoutWaiting) {
+    SelectPlayer();
+    ASSERT_EQ(mkfifo(target, 0644), 0);
+    EXPECT_EQ(Export(), "~COLOR_YELLOW~Cannot open Moulary_PLAYER_ZERO.xml!");
+    const int reader = open(target, O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(Export(), "~COLOR_YELLOW~Cannot open Moulary_PLAYER_ZERO.xml!");
+    char byte = 0;
+    EXPECT_LE(read(reader, &byte, 1), 0) << "nothing was written into it";
+    close(reader);
+    EXPECT_EQ(fs::status(target).type(), fs::file_type::fifo);
+    EXPECT_EQ(Files(), std::vector<std::string>{target});
 }
 
 // ---- a target that is a link --------------------------------------------------------------

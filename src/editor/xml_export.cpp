@@ -177,12 +177,11 @@ static bool MoveOverTarget(const char *from, const char *to) {
     return GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT && MoveFileExA(from, to, moveFlags);
 }
 
-// Opens the target for a write in place as the editor's single open would (sharing reading
-// and writing); a link is followed, and a dangling one gets the file it names.
+// Opens the target for a write in place as the editor's single open would: sharing reading and
+// writing, following a link, and making the file when it is missing.
 static FileHandle OpenTargetForWriting() {
     return CreateFileA(targetPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       nullptr, targetInPlaceOnly ? OPEN_ALWAYS : OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 static bool Truncate(FileHandle file) { return SetEndOfFile(file) != 0; }
@@ -219,10 +218,14 @@ static bool ResolveLinks(std::string &path) {
     return false;
 }
 
-static FileHandle OpenTargetForWriting() {
-    // Non-blocking, so that a FIFO planted at the name cannot hold the game up.
-    return open(targetPath.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+// Non-blocking, so that a FIFO planted at the name cannot hold the game up.
+static int OpenTarget(int creation) {
+    return open(targetPath.c_str(),
+                O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | creation, 0666);
 }
+
+// As the editor's single open: the file is made when it is missing.
+static FileHandle OpenTargetForWriting() { return OpenTarget(O_CREAT); }
 
 // The same test of permission as the editor's single open, without truncating anything: a
 // target that does not exist yet is fine, one that is not a regular file is refused.
@@ -231,7 +234,7 @@ static bool ExamineTarget(const std::string &exportFileName) {
     targetExists = targetInPlaceOnly = false;
     if (!ResolveLinks(targetPath))
         return false;
-    const int file = OpenTargetForWriting();
+    const int file = OpenTarget(0);
     if (file < 0)
         return errno == ENOENT;
     const bool regular = fstat(file, &targetStatus) == 0 && S_ISREG(targetStatus.st_mode);
@@ -372,7 +375,7 @@ static void RemoveTemporaryFile() {
     temporaryExists = 0;
 }
 
-// Truncate, one write, flush, close: each checked. Without a target to open, "Cannot open".
+// Open (making a missing file), truncate, one write, flush, close: each step checked.
 static WriteOutcome WriteInPlace(const std::string &bytes) {
     FileHandle file = OpenTargetForWriting();
     if (file == noFile)
