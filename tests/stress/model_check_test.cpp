@@ -441,7 +441,7 @@ class EditorModel {
             return;
         const std::string name = ExportName();
         exportedFile = name;
-        if (blockedNames.count(name) != 0 || blockedNames.count(name + ".tmp") != 0) {
+        if (blockedNames.count(name) != 0) { // a directory beside it blocks nothing
             statusLine = "~COLOR_YELLOW~Cannot open " + name + "!";
             return;
         }
