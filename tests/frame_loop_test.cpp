@@ -1,6 +1,7 @@
 // The frame loop: waiting for the pose dictionary, and which phases run in which pass.
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "game_fixture.h"
@@ -51,23 +52,38 @@ TEST_F(FrameLoopTest, KeysReleasedWhileNothingIsEditedChangeNothing) {
         EXPECT_EQ(call.arguments[2], 0u);
 }
 
+// Keys sent from another thread while frames run reach the script: F7 selects the aimed ped
+// and the arrows edit it. Frames go on until the thread has sent many rounds, so that a thread
+// that starts late still has its keys read.
 TEST_F(FrameLoopTest, KeyThreadAndScriptFiberRunTogether) {
     SpawnPed(2, "A_M_M_VALTOWNFOLK_01");
     game.world.freeAiming = true;
     game.world.aimTarget = 2;
     std::atomic<bool> done{false};
+    std::atomic<int> rounds{0};
     std::thread keyboard([&] {
-        const uint32_t cycle[] = {keys::right, keys::down, keys::left, keys::up};
-        for (int i = 0; !done.load(); ++i) {
-            game.KeyDown(cycle[i % 4]);
-            game.KeyUp(cycle[i % 4]);
+        while (!done.load()) {
+            for (uint32_t key : {keys::f7, keys::right, keys::down}) {
+                game.KeyDown(key);
+                game.KeyUp(key);
+            }
+            rounds.fetch_add(1);
         }
     });
-    for (int frame = 0; frame < 300; ++frame)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int frame = 0; frame < 300 || rounds.load() < 10000; ++frame) {
         game.RunFrame();
+        if (std::chrono::steady_clock::now() > deadline)
+            break;
+    }
     done = true;
     keyboard.join();
-    EXPECT_TRUE(Drawn("F7 to select A_M_M_VALTOWNFOLK_01") || Drawn("Press F8 to save XML"));
+    EXPECT_EQ(game.world.Find(2)->animationClip, "open") << "F7 did not select the aimed ped";
+    EXPECT_TRUE(Drawn("Press F8 to save XML"));
+    int edited = 0;
+    for (const auto &feature : game.world.faceFeatures[2])
+        edited += feature.second != 0.0f ? 1 : 0;
+    EXPECT_GT(edited, 0) << "no arrow key reached the edited ped";
 }
 
 } // namespace
