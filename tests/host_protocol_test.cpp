@@ -226,10 +226,8 @@ TEST_F(RuleBreakingModuleTest, AModuleThatKeepsTheRulesRunsAndUnloads) {
 TEST_F(RuleBreakingModuleTest, AHandleReadFromTheWholeResultSlotStopsTheRun) {
     game.LoadModule(PathOf("readsWholeSlot"));
     const std::string stopped = FailureOf([&] { game.RunFrame(); });
-    EXPECT_NE(stopped.find("argument 1 of native 0xD42BD6EB2E0F1677 is not a zero-extended "
-                           "32-bit value: 0xA5"),
-              std::string::npos)
-        << stopped;
+    EXPECT_NE(stopped.find("argument 1 of native"), std::string::npos) << stopped;
+    EXPECT_NE(stopped.find("is not a zero-extended 32-bit value"), std::string::npos) << stopped;
     EXPECT_FALSE(game.ScriptRunning());
 }
 

@@ -6,6 +6,7 @@
 // does-the-entity-exist native; its keyboard handler does nothing.
 
 #include "host/host_interface.h"
+#include "native_hashes.h"
 
 namespace {
 
@@ -20,15 +21,12 @@ enum class Fault {
 
 constexpr Fault fault = Fault::PFE_FAULT;
 
-constexpr UINT64 playerPedId = 0x096275889B8E0EE0;
-constexpr UINT64 doesEntityExist = 0xD42BD6EB2E0F1677;
-
 void ScriptMain() {
     for (;;) {
-        nativeInit(playerPedId);
+        nativeInit(hashes::playerPedId);
         const UINT64 slot = nativeCall()[0];
         const UINT64 ped = fault == Fault::readsWholeSlot ? slot : (slot & 0xFFFFFFFFu);
-        nativeInit(doesEntityExist);
+        nativeInit(hashes::doesEntityExist);
         nativePush64(ped);
         nativeCall();
         scriptWait(0);
