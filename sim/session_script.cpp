@@ -438,6 +438,13 @@ Action ParseDropDictionary(const Line &line) {
     };
 }
 
+// The game fails to make a camera: the next N creations return a handle that names none.
+Action ParseFailCameras(const Line &line) {
+    CountWords(line, 2, 2, "fail-cameras N");
+    const uint32_t count = Count(line, 1, "a number of camera creations");
+    return [=](ScriptRun &run) { run.game.world.failingCameraCreations = count; };
+}
+
 Action ParseFrame(const Line &line) {
     CountWords(line, 1, 2, "frame [N]");
     const uint32_t count = line.words.size() > 1 ? Count(line, 1, frameCount) : 1;
@@ -665,6 +672,8 @@ Action ParseLine(const Line &line) {
         return ParseDictionaryDelay(line);
     if (command == "drop-dictionary")
         return ParseDropDictionary(line);
+    if (command == "fail-cameras")
+        return ParseFailCameras(line);
     if (platform::moduleReadsSystemClock &&
         (command == "frame-time" || command == "clock" || command == "wait"))
         line.Error("'" + command +

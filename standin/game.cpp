@@ -40,27 +40,85 @@ Game *Game::Current() { return currentGame; }
 
 // ---- the module ----------------------------------------------------------------------------
 
+// Marks the span in which the module's entry point may run, so that its host calls are
+// recorded as the entry point's.
+class EntryPointScope {
+  public:
+    explicit EntryPointScope(bool &flag) : running(flag) { running = true; }
+    ~EntryPointScope() { running = false; }
+    EntryPointScope(const EntryPointScope &) = delete;
+    EntryPointScope &operator=(const EntryPointScope &) = delete;
+
+  private:
+    bool &running;
+};
+
 void Game::LoadModule(const std::string &path) {
     if (module)
         throw std::logic_error("a module is loaded already");
-    module = std::make_unique<LoadedModule>(path);
-    module->Attach();
+    entryPointCalls.clear();
+    EntryPointScope scope(inEntryPoint);
+    try {
+        module = std::make_unique<LoadedModule>(path);
+        module->Attach();
+    } catch (...) {
+        // A refused attach is undone: nothing the module registered may outlive it.
+        ForgetRegistrations();
+        module.reset();
+        throw;
+    }
 }
 
+// The module must take back its script and its keyboard handler itself; what it leaves is
+// reported, and forgotten before its code is unmapped so that no frame or key can reach it.
 void Game::UnloadModule() {
     if (!module)
         return;
+    EntryPointScope scope(inEntryPoint);
     std::unique_ptr<LoadedModule> leaving = std::move(module);
-    leaving->Detach();
-    scripts.clear();
+    try {
+        leaving->Detach();
+    } catch (...) {
+        ForgetRegistrations();
+        throw;
+    }
+    const std::string left = ForgetRegistrations();
+    leaving.reset();
+    if (!left.empty())
+        throw Failure(exitFailed, "the module was unloaded with " + left + " still registered");
 }
 
 bool Game::ModuleLoaded() const { return module != nullptr; }
 
+const void *Game::ModuleHandle() const { return module ? module->Handle() : nullptr; }
+
 int Game::CallModuleEntry(unsigned int reason) {
     if (!module)
         throw std::logic_error("no module is loaded");
+    EntryPointScope scope(inEntryPoint);
     return module->CallEntry(reason);
+}
+
+std::string Game::ForgetRegistrations() {
+    std::string left;
+    if (!scripts.empty())
+        left = scripts.size() == 1 ? "its script" : std::to_string(scripts.size()) + " scripts";
+    if (keyboardHandler.exchange(nullptr) != nullptr)
+        left += (left.empty() ? "" : " and ") + std::string("its keyboard handler");
+    scripts.clear();
+    return left;
+}
+
+void Game::RecordEntryPointCall(HostFunction function, const void *owner, const void *callback) {
+    if (!inEntryPoint)
+        return;
+    EntryPointCall call;
+    call.function = function;
+    call.module = owner;
+    call.callback = callback;
+    if (function == HostFunction::native)
+        call.native = pending;
+    entryPointCalls.push_back(std::move(call));
 }
 
 // ---- frames --------------------------------------------------------------------------------
@@ -152,6 +210,8 @@ bool Game::KeyboardHandlerRegistered() const { return keyboardHandler.load() != 
 void Game::HostScriptRegister(void *owner, ScriptMainFunction scriptMain) {
     if (scriptMain == nullptr)
         Stop("scriptRegister was given no script function");
+    RecordEntryPointCall(HostFunction::scriptRegister, owner,
+                         reinterpret_cast<const void *>(scriptMain));
     Script script;
     script.module = owner;
     script.main = scriptMain;
@@ -163,6 +223,7 @@ void Game::HostScriptRegister(void *owner, ScriptMainFunction scriptMain) {
 void Game::HostScriptUnregister(void *owner) {
     if (Fiber::Current() != nullptr)
         Stop("scriptUnregister was called from a script fiber");
+    RecordEntryPointCall(HostFunction::scriptUnregister, owner, nullptr);
     for (auto it = scripts.begin(); it != scripts.end();) {
         if (it->module == owner)
             it = scripts.erase(it);
@@ -183,9 +244,16 @@ void Game::HostScriptWait(uint32_t milliseconds) {
     Fiber::Yield();
 }
 
-void Game::HostKeyboardHandlerRegister(KeyboardHandler handler) { keyboardHandler.store(handler); }
+void Game::HostKeyboardHandlerRegister(KeyboardHandler handler) {
+    RecordEntryPointCall(HostFunction::keyboardHandlerRegister, nullptr,
+                         reinterpret_cast<const void *>(handler));
+    keyboardHandler.store(handler);
+}
 
+// Only the handler that was registered is taken back; any other leaves it registered.
 void Game::HostKeyboardHandlerUnregister(KeyboardHandler handler) {
+    RecordEntryPointCall(HostFunction::keyboardHandlerUnregister, nullptr,
+                         reinterpret_cast<const void *>(handler));
     KeyboardHandler expected = handler;
     keyboardHandler.compare_exchange_strong(expected, nullptr);
 }
@@ -222,9 +290,12 @@ uint64_t *Game::HostNativeCall() {
         Stop(std::string("native ") + native->name + " (" + Hex(pending.hash) + ") takes " +
              std::to_string(native->ArgumentCount()) + " arguments, the module pushed " +
              std::to_string(pending.argumentCount));
-    results.fill(0);
+    ++nativeCallsAnswered;
+    for (std::size_t slot = 0; slot < results.size(); ++slot)
+        results[slot] = ResultGarbage(slot) << 32 | (ResultGarbage(slot) ^ 0xFFFFFFFFu);
     native->handler(*this);
     calls.push_back(pending);
+    RecordEntryPointCall(HostFunction::native, nullptr, nullptr);
     if (callObserver)
         callObserver(pending);
     return results.data();
@@ -271,10 +342,19 @@ int32_t *Game::ArgOut(int index) const {
     return reinterpret_cast<int32_t *>(static_cast<uintptr_t>(slot));
 }
 
-void Game::ResultInt(uint32_t value) { results[0] = value; }
+// The host promises a result only in the low half of a slot. The upper half, and every slot
+// the native leaves unwritten, hold garbage that differs from call to call and from slot to
+// slot, yet is the same in every run: a module that reads a whole slot gets a handle or a hash
+// that is wrong, and passing it on stops the run.
+uint64_t Game::ResultGarbage(std::size_t slot) const {
+    return 0xA5000000u | ((nativeCallsAnswered * 4 + slot) & 0x00FFFFFFu);
+}
+
+void Game::ResultInt(uint32_t value) { results[0] = ResultGarbage(0) << 32 | value; }
 
 void Game::ResultFloat(float value, int slot) {
-    results[static_cast<std::size_t>(slot)] = FloatSlot(value);
+    const std::size_t index = static_cast<std::size_t>(slot);
+    results[index] = ResultGarbage(index) << 32 | FloatSlot(value);
 }
 
 void Game::RecordText(const std::string &text, float x, float y) {

@@ -38,6 +38,25 @@ struct NativeCallRecord {
     std::string text; // the string argument, for natives that take one
 };
 
+// The host functions a module calls to connect to the host and to make native calls.
+enum class HostFunction {
+    scriptRegister,
+    scriptUnregister,
+    keyboardHandlerRegister,
+    keyboardHandlerUnregister,
+    native
+};
+
+// One host function call made by the module's entry point (or its static set-up and
+// tear-down), in the order made: what the module does when it is loaded, unloaded or told of
+// a thread event.
+struct EntryPointCall {
+    HostFunction function = HostFunction::native;
+    const void *module = nullptr;   // the module handle given to the script functions
+    const void *callback = nullptr; // the script function or the keyboard handler
+    NativeCallRecord native;        // for a native call
+};
+
 class Game {
   public:
     Game();
@@ -51,10 +70,19 @@ class Game {
     World world;
 
     // ---- the module ----
-    void LoadModule(const std::string &path); // a fresh copy, attached with reason 1
-    void UnloadModule();                      // detached with reason 0, then closed
+    // A fresh copy, attached with reason 1. Throws Failure when it cannot be loaded, or when
+    // its entry point answers false (exitFailed); the load is then undone.
+    void LoadModule(const std::string &path);
+    // Detached with reason 0, then closed. Throws Failure (exitFailed) when the entry point
+    // answers false, or when the module left its script or keyboard handler registered; either
+    // way the module is gone afterwards and nothing of it is left with the host.
+    void UnloadModule();
     bool ModuleLoaded() const;
+    const void *ModuleHandle() const;         // the handle the entry point is given; null when none
     int CallModuleEntry(unsigned int reason); // as the loader does for thread events
+    // The host calls of the entry point since the last LoadModule: attach, thread events and
+    // detach. Native calls made there also appear in FrameCalls().
+    const std::vector<EntryPointCall> &EntryPointCalls() const { return entryPointCalls; }
 
     // ---- frames and clock ----
     void RunFrame(); // throws Failure (exitFailed) when the module broke the host's rules
@@ -115,6 +143,9 @@ class Game {
     };
     void CheckArgument(int index) const;
     void RaiseStop(); // from the runner: report a stop the fiber recorded
+    void RecordEntryPointCall(HostFunction function, const void *owner, const void *callback);
+    std::string ForgetRegistrations(); // says what was still registered
+    uint64_t ResultGarbage(std::size_t slot) const;
 
     std::unique_ptr<LoadedModule> module;
     std::vector<Script> scripts;
@@ -126,5 +157,8 @@ class Game {
     NativeCallRecord pending;
     bool callOpen = false;
     std::array<uint64_t, 4> results{};
+    uint64_t nativeCallsAnswered = 0; // varies the garbage in the result slots
     std::string stopReason;
+    bool inEntryPoint = false; // the module's entry point (or its load or unload) is running
+    std::vector<EntryPointCall> entryPointCalls;
 };

@@ -56,8 +56,13 @@ LoadedModule::~LoadedModule() {
         dlclose(handle);
 }
 
+// An entry point answers true for every reason. One that refuses the attach is detached
+// again and the load fails, as the system loader does.
 void LoadedModule::Attach() {
-    entry(handle, 1, nullptr);
+    if (entry(handle, 1, nullptr) == 0) {
+        entry(handle, 0, nullptr);
+        throw Failure(exitFailed, "the module's entry point answered false to process attach");
+    }
     attached = true;
 }
 
@@ -67,5 +72,6 @@ void LoadedModule::Detach() {
     if (!attached)
         return;
     attached = false;
-    entry(handle, 0, nullptr);
+    if (entry(handle, 0, nullptr) == 0)
+        throw Failure(exitFailed, "the module's entry point answered false to process detach");
 }

@@ -31,6 +31,9 @@ LoadedModule::LoadedModule(const std::string &path) {
         throw Failure(exitBadInput, "cannot load a fresh copy of module " + path +
                                         ": an earlier load of it is still mapped");
     HMODULE module = LoadLibraryA(path.c_str());
+    // The loader has detached a module whose entry point refused the attach, and fails it so.
+    if (module == nullptr && GetLastError() == ERROR_DLL_INIT_FAILED)
+        throw Failure(exitFailed, "the module's entry point answered false to process attach");
     if (module == nullptr)
         throw Failure(exitBadInput,
                       "cannot load module " + path + ": " + platform::LastErrorText());
@@ -53,7 +56,8 @@ LoadedModule::~LoadedModule() {
 // LoadLibrary attached the module; nothing is left to do.
 void LoadedModule::Attach() {}
 
-// FreeLibrary calls the entry point with reason 0 and unmaps the module.
+// FreeLibrary calls the entry point with reason 0 and unmaps the module; it ignores the
+// entry point's answer, so a false one cannot be seen here.
 void LoadedModule::Detach() {
     if (!attached)
         return;

@@ -85,9 +85,15 @@ void World::ClearTasks(int32_t ped) {
     entity->animationClip.clear();
 }
 
+// A failed creation still uses up its handle, so the handle never names a camera later.
 int32_t World::CreateCamera(uint32_t type) {
+    const int32_t handle = nextCameraHandle++;
+    if (failingCameraCreations > 0) {
+        --failingCameraCreations;
+        return handle;
+    }
     WorldCamera camera;
-    camera.handle = nextCameraHandle++;
+    camera.handle = handle;
     camera.type = type;
     cameras[camera.handle] = camera;
     return camera.handle;

@@ -88,6 +88,8 @@ class World {
     // ---- cameras ----
     std::map<int32_t, WorldCamera> cameras;
     int32_t nextCameraHandle = 1;
+    // The next this many creations make no camera and return a handle that names none.
+    uint32_t failingCameraCreations = 0;
     RenderScriptCamsState renderScriptCams;
     int32_t CreateCamera(uint32_t type);
     WorldCamera *FindCamera(int32_t handle);

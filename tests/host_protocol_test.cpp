@@ -9,15 +9,44 @@ namespace {
 
 using HostProtocolTest = GameTest;
 
+// The loader holds the entry point to answering true for reasons 1 and 0: loading in SetUp
+// and the unload here would throw otherwise.
+TEST_F(HostProtocolTest, EntryPointRegistersOnLoadAndUnregistersOnUnloadInOrder) {
+    const void *module = game.ModuleHandle();
+    const std::vector<EntryPointCall> &calls = game.EntryPointCalls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].function, HostFunction::scriptRegister);
+    EXPECT_EQ(calls[0].module, module);
+    EXPECT_NE(calls[0].callback, nullptr);
+    EXPECT_EQ(calls[1].function, HostFunction::keyboardHandlerRegister);
+    const void *handler = calls[1].callback;
+    EXPECT_NE(handler, nullptr);
+
+    game.RunFrame();
+    ASSERT_NO_THROW(game.UnloadModule());
+    ASSERT_EQ(calls.size(), 6u);
+    EXPECT_EQ(calls[2].function, HostFunction::native);
+    EXPECT_EQ(calls[2].native.hash, hashes::playerPedId);
+    EXPECT_EQ(calls[3].function, HostFunction::native);
+    EXPECT_EQ(calls[3].native.hash, hashes::clearPedTasks);
+    EXPECT_EQ(calls[3].native.argumentCount, 3);
+    EXPECT_EQ(calls[3].native.arguments[0], static_cast<uint64_t>(playerHandle));
+    EXPECT_EQ(calls[3].native.arguments[1], 1u);
+    EXPECT_EQ(calls[3].native.arguments[2], 1u);
+    EXPECT_EQ(calls[4].function, HostFunction::scriptUnregister);
+    EXPECT_EQ(calls[4].module, module);
+    EXPECT_EQ(calls[5].function, HostFunction::keyboardHandlerUnregister);
+    EXPECT_EQ(calls[5].callback, handler);
+}
+
 TEST_F(HostProtocolTest, ThreadEventsChangeNothing) {
     game.RunFrame();
+    const std::size_t hostCallsBefore = game.EntryPointCalls().size();
     for (unsigned int reason : {2u, 3u, 7u}) {
         EXPECT_EQ(game.CallModuleEntry(reason), 1) << "reason " << reason;
-        EXPECT_TRUE(game.FrameCalls().size() > 0);
+        EXPECT_EQ(game.EntryPointCalls().size(), hostCallsBefore)
+            << "reason " << reason << " called a host function or a native";
     }
-    const std::size_t callsBefore = game.FrameCalls().size();
-    game.CallModuleEntry(2);
-    EXPECT_EQ(game.FrameCalls().size(), callsBefore) << "a thread event must call no native";
     EXPECT_TRUE(game.KeyboardHandlerRegistered());
     game.RunFrame();
     EXPECT_TRUE(Drawn("F7 to select Self")) << "the script must still run after thread events";
@@ -138,6 +167,91 @@ TEST_F(HostRulesTest, BrokenNativeCallsStopTheRunNamingTheFault) {
         }
         EXPECT_FALSE(game.ScriptRunning());
     }
+}
+
+// Small modules that each break one rule of the host (tests/rule_breaking_module.cpp), loaded
+// in place of the editor. The one built without a fault shows that each failure comes from the
+// fault and not from the rest of the small module.
+class RuleBreakingModuleTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        game.world.Spawn(playerHandle, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+        game.world.playerPed = playerHandle;
+    }
+    static std::string PathOf(const std::string &fault) {
+        return std::string(PFE_RULE_BREAKING_MODULES) + "/pfe_module_" + fault + PFE_MODULE_SUFFIX;
+    }
+    // What the Failure thrown by `action` says, checked to be the module's fault; empty when
+    // none is thrown.
+    template <class Action> static std::string FailureOf(Action action) {
+        try {
+            action();
+        } catch (const Failure &failure) {
+            EXPECT_EQ(failure.status, exitFailed) << failure.what();
+            return failure.what();
+        }
+        return "";
+    }
+    // Nothing of an unloaded module is left with the host: no frame or key reaches it.
+    void ExpectNothingLeft() {
+        EXPECT_FALSE(game.ModuleLoaded());
+        EXPECT_FALSE(game.ScriptRunning());
+        EXPECT_FALSE(game.KeyboardHandlerRegistered());
+        game.KeyUp(keys::f7);
+        EXPECT_NO_THROW(game.RunFrame());
+        EXPECT_TRUE(game.FrameCalls().empty());
+    }
+    Game game;
+};
+
+TEST_F(RuleBreakingModuleTest, AModuleThatKeepsTheRulesRunsAndUnloads) {
+    game.LoadModule(PathOf("none"));
+    game.RunFrames(3);
+    ASSERT_EQ(game.FrameCalls().size(), 2u);
+    EXPECT_EQ(game.FrameCalls()[1].arguments[0], static_cast<uint64_t>(playerHandle));
+    EXPECT_EQ(FailureOf([&] { game.UnloadModule(); }), "");
+    ExpectNothingLeft();
+}
+
+// The host fills the upper half of a 32-bit result with garbage, so a handle taken from the
+// whole slot is not a zero-extended 32-bit value when it is passed on.
+TEST_F(RuleBreakingModuleTest, AHandleReadFromTheWholeResultSlotStopsTheRun) {
+    game.LoadModule(PathOf("readsWholeSlot"));
+    const std::string stopped = FailureOf([&] { game.RunFrame(); });
+    EXPECT_NE(stopped.find("argument 1 of native"), std::string::npos) << stopped;
+    EXPECT_NE(stopped.find("is not a zero-extended 32-bit value"), std::string::npos) << stopped;
+    EXPECT_FALSE(game.ScriptRunning());
+}
+
+TEST_F(RuleBreakingModuleTest, AScriptOrKeyboardHandlerLeftRegisteredFailsTheUnload) {
+    const struct {
+        const char *fault;
+        const char *left;
+    } cases[] = {{"keepsScript", "its script"}, {"keepsKeyboardHandler", "its keyboard handler"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.fault);
+        game.LoadModule(PathOf(c.fault));
+        game.RunFrame();
+        EXPECT_EQ(FailureOf([&] { game.UnloadModule(); }),
+                  std::string("the module was unloaded with ") + c.left + " still registered");
+        ExpectNothingLeft();
+    }
+}
+
+TEST_F(RuleBreakingModuleTest, AnEntryPointThatAnswersFalseFailsTheLoadOrTheUnload) {
+    EXPECT_EQ(FailureOf([&] { game.LoadModule(PathOf("refusesAttach")); }),
+              "the module's entry point answered false to process attach");
+    // The refused attach was undone with a detach, as the system loader does.
+    const std::vector<EntryPointCall> &calls = game.EntryPointCalls();
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[2].function, HostFunction::scriptUnregister);
+    ExpectNothingLeft();
+
+    game.LoadModule(PathOf("refusesDetach"));
+    game.RunFrame();
+    EXPECT_EQ(FailureOf([&] { game.UnloadModule(); }),
+              "the module's entry point answered false to process detach");
+    ExpectNothingLeft();
 }
 
 } // namespace

@@ -26,6 +26,8 @@ printf 'jump 3\n' >command.session
 expect_error 2 "command.session:1: unknown command 'jump'" "$sim" run command.session
 printf 'frame 1 2\n' >count.session
 expect_error 2 "count.session:1: usage: frame [N]" "$sim" run count.session
+printf 'fail-cameras many\n' >cameras.session
+expect_error 2 "cameras.session:1: 'many' is not a number of camera creations" "$sim" run cameras.session
 printf 'aim 7\n' >entity.session
 expect_error 2 "entity.session:1: no entity 7 exists" "$sim" run entity.session
 printf 'frame\n' >ok.session
