@@ -225,6 +225,8 @@ uint32_t Count(const Line &line, std::size_t index, const Quantity &quantity) {
 
 constexpr Quantity frameCount{"a number of frames", "frames", maxFramesPerCommand};
 constexpr Quantity delayFrames{"a number of frames", "frames", maxDictionaryDelay};
+constexpr Quantity failingCameras{"a number of camera creations", "camera creations",
+                                  maxFailingCameras};
 constexpr Quantity tapCount{"a number of taps", "taps", maxTaps};
 constexpr Quantity milliseconds{"a number of milliseconds", "milliseconds", 0xFFFFFFFF};
 constexpr Quantity tickCount{"a tick count in milliseconds", "milliseconds", 0xFFFFFFFF};
@@ -441,7 +443,7 @@ Action ParseDropDictionary(const Line &line) {
 // The game fails to make a camera: the next N creations return a handle that names none.
 Action ParseFailCameras(const Line &line) {
     CountWords(line, 2, 2, "fail-cameras N");
-    const uint32_t count = Count(line, 1, "a number of camera creations");
+    const uint32_t count = Count(line, 1, failingCameras);
     return [=](ScriptRun &run) { run.game.world.failingCameraCreations = count; };
 }
 

@@ -35,6 +35,7 @@ constexpr std::uintmax_t maxComparedFileBytes = 1024 * 1024;
 constexpr uint32_t maxFramesPerCommand = 100000000;
 constexpr uint32_t maxTaps = 1000000;
 constexpr uint32_t maxDictionaryDelay = 1000000000;
+constexpr uint32_t maxFailingCameras = 1000000000;
 
 // Reads and parses a whole script (a UTF-8 byte-order mark at the start is skipped; lines end
 // in LF, CR LF or CR); a script that cannot be read or parsed throws Failure

@@ -16,6 +16,7 @@ class LoadedModule {
     void Detach();
     // Calls the entry point with any reason code and returns its answer.
     int CallEntry(unsigned int reason);
+    void *Handle() const { return handle; }
 
   private:
     typedef int (*EntryPoint)(void *module, unsigned int reason, void *reserved);

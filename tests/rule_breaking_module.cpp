@@ -6,7 +6,7 @@
 // does-the-entity-exist native; its keyboard handler does nothing.
 
 #include "host/host_interface.h"
-#include "native_hashes.h"
+#include "standin/game_facts.h"
 
 namespace {
 
