@@ -552,9 +552,8 @@ class TerminalSession {
         GiveTerminalBack();
         for (int signalNumber : handled)
             sigaction(signalNumber, &previousActions[signalNumber], nullptr);
-        if (handled.empty())
-            return;
-        sigaltstack(&previousStack, nullptr);
+        if (stackSet)
+            sigaltstack(&previousStack, nullptr);
     }
     // Whether Ctrl-Z may stop the session: not when SIGTSTP was ignored when it began.
     bool SuspendAllowed() const { return suspendAllowed; }
@@ -580,9 +579,10 @@ class TerminalSession {
         stack_t stack{};
         stack.ss_sp = alternateStack;
         stack.ss_size = sizeof alternateStack;
-        sigaltstack(&stack, &previousStack);
+        stackSet = sigaltstack(&stack, &previousStack) == 0;
         for (int signalNumber : faultSignals)
-            Install(signalNumber, OnFaultSignal, SA_ONSTACK);
+            if (!Ignored(signalNumber))
+                Install(signalNumber, OnFaultSignal, SA_ONSTACK);
         for (int signalNumber : EndSignals())
             if (!Ignored(signalNumber))
                 Install(signalNumber, OnEndSignal, 0);
@@ -594,6 +594,7 @@ class TerminalSession {
 
     std::vector<int> handled;
     stack_t previousStack{};
+    bool stackSet = false;
     bool suspendAllowed = false;
 };
 

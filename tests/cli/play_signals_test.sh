@@ -23,6 +23,17 @@ for signal in "${signals[@]}"; do
   ended "sig$signal" $((128 + $(kill -l "$signal")))
 done
 
+# Signals ignored when play starts stay ignored, Ctrl-Z's SIGTSTP among them.
+start ignored 130 70 "$work" 'env --ignore-signal=USR1 --ignore-signal=TSTP "$0" play'
+started ignored
+kill -s USR1 "$(cat "$work/ignored.pid")"
+tmux_ send-keys -t ignored C-z
+expect_screen ignored "Ctrl-Z does nothing here: stopping was turned off when play began"
+tmux_ send-keys -t ignored F7
+expect_screen ignored "Press F8 to save XML"
+tmux_ send-keys -t ignored q
+ended ignored 0
+
 # Ctrl-Z where no shell has job control (tmux runs play under sh -c): nothing could resume a
 # stopped play, so it goes on and says so.
 start nojobs
