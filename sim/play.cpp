@@ -376,7 +376,6 @@ volatile sig_atomic_t sessionActive = 0; // the handlers below are in place
 volatile sig_atomic_t endSignal = 0;     // a signal that ends the session
 volatile sig_atomic_t redrawWanted = 0;  // the terminal was given back and taken again
 volatile sig_atomic_t continued = 0;     // SIGCONT came
-volatile sig_atomic_t stopRefused = 0;   // SIGTSTP did not stop the process
 struct sigaction previousActions[NSIG];
 
 struct Bytes {
@@ -435,7 +434,6 @@ void SetHandler(int signalNumber, void (*handler)(int)) {
 void OnSuspendSignal(int) {
     const int savedErrno = errno;
     GiveTerminalBack();
-    continued = 0;
     SetHandler(SIGTSTP, SIG_DFL);
     sigset_t suspend;
     sigemptyset(&suspend);
@@ -443,9 +441,9 @@ void OnSuspendSignal(int) {
     sigprocmask(SIG_UNBLOCK, &suspend, nullptr);
     kill(0, SIGTSTP); // the whole job stops (with the script that ran play), and this here
     SetHandler(SIGTSTP, OnSuspendSignal);
-    if (continued == 0) {
-        // Nothing stopped: the system drops the stop for a process no shell can resume.
-        stopRefused = 1;
+    // Not stopped (the system drops the stop of a process group no shell could resume), or
+    // resumed with SIGCONT's handler still to come (a sanitizer may hold it back).
+    if (terminalRaw == 0) {
         TakeTerminal();
         redrawWanted = 1;
     }
@@ -805,11 +803,10 @@ void Session::Suspend() {
         message = "Ctrl-Z does nothing here: stopping was turned off when play began";
         return;
     }
-    raise(SIGTSTP); // the handler gives the terminal back, stops, and takes it again
-    message = stopRefused != 0
-                  ? "Ctrl-Z does nothing here: no shell with job control could resume play"
-                  : "resumed after Ctrl-Z";
-    stopRefused = 0;
+    continued = 0;
+    raise(SIGTSTP);     // the handler gives the terminal back, stops, and takes it again
+    if (continued == 0) // SIGCONT, if it comes later, says "resumed" (see Run)
+        message = "Ctrl-Z does nothing here: no shell with job control could resume play";
 }
 
 // A key's turn, right before its frame, as the game would see a tap between two frames.
@@ -1059,6 +1056,10 @@ int Session::Run(bool suspendIsAllowed) {
         if (redrawWanted != 0) { // the terminal was taken again: draw it whole
             redrawWanted = 0;
             lastScreen.clear();
+        }
+        if (continued != 0) {
+            continued = 0;
+            message = "resumed after a stop";
         }
         const int64_t now = Now();
         DecodeInput(now);
