@@ -2,9 +2,11 @@
 
 #ifndef _WIN32
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -13,25 +15,35 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <iostream>
 #include <set>
+#include <sstream>
 
 #include "sim/screen.h"
 #include "standin/game.h"
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr uint32_t vkF7 = 0x76, vkF8 = 0x77, vkDelete = 0x2E, vkLeft = 0x25, vkUp = 0x26,
                    vkRight = 0x27, vkDown = 0x28;
 constexpr int64_t frameNanoseconds = 33333333;      // about 30 frames a second
 constexpr int64_t escapeWaitNanoseconds = 50000000; // a lone Esc: nothing followed it this long
-// Keys wait their turn: one tap per frame keeps their order (the editor handles the keys of
-// one frame in a fixed order of its own). Typed ahead beyond this, keys are dropped.
-constexpr std::size_t keyQueueLimit = 128;
-constexpr int chromeRows = 5; // title, two grid borders, two footer lines
+// Longer than any key's sequence: input this long that is still not a whole key is cut off.
+constexpr std::size_t longestKeySequence = 32;
+constexpr int defaultGridHeight = 60; // every feature has its row
+constexpr int fittedGridWidth = 120;  // a grid fitted to the terminal is at most this wide
+constexpr int narrowestGrid = 20;
+// Title, the grid's two borders, and three lines below it: where exports go (or why the
+// last one failed), the ped edited and the one aimed at, the last key's message.
+constexpr int chromeRows = 6;
+constexpr int fewestGridRows = 3;
+// A directory this full is not searched whole for what blocks an export.
+constexpr int entriesSearched = 10000;
 
 const char *const usage =
     "usage: pfe-sim play [--module PATH] [--screen WxH]\n"
@@ -105,148 +117,486 @@ DecodedKey DecodeCsi(const std::string &input, bool inputEnded) {
     return Key(TerminalKey::other, length, Printable(input.substr(0, length)));
 }
 
+// SS3 sequences: the arrows in the terminal's application mode.
+DecodedKey DecodeSs3(const std::string &input, bool inputEnded) {
+    if (input.size() < 3)
+        return inputEnded ? Key(TerminalKey::other, 2, "Alt-O") : DecodedKey{};
+    switch (input[2]) {
+    case 'A':
+        return Key(TerminalKey::gameKey, 3, "Up", vkUp);
+    case 'B':
+        return Key(TerminalKey::gameKey, 3, "Down", vkDown);
+    case 'C':
+        return Key(TerminalKey::gameKey, 3, "Right", vkRight);
+    case 'D':
+        return Key(TerminalKey::gameKey, 3, "Left", vkLeft);
+    default:
+        return Key(TerminalKey::other, 3, Printable(input.substr(0, 3)));
+    }
+}
+
+DecodedKey DecodeByte(char c) {
+    switch (c) {
+    case '\t':
+        return Key(TerminalKey::aimNext, 1, "Tab");
+    case 'q':
+    case 'Q':
+        return Key(TerminalKey::quit, 1, std::string(1, c));
+    case '\x03':
+        return Key(TerminalKey::quit, 1, "Ctrl-C");
+    case '\x04':
+        return Key(TerminalKey::quit, 1, "Ctrl-D");
+    case '\x1a':
+        return Key(TerminalKey::suspend, 1, "Ctrl-Z");
+    default:
+        return Key(TerminalKey::other, 1, Printable(std::string(1, c)));
+    }
+}
+
+// INPUT starts with Esc. ALT_ALLOWED is false for the key that follows an Alt Esc: there an
+// Esc that starts no sequence is a key of its own.
+DecodedKey DecodeEscape(const std::string &input, bool inputEnded, bool altAllowed) {
+    if (input.size() == 1)
+        return inputEnded ? Key(TerminalKey::quit, 1, "Esc") : DecodedKey{};
+    if (input[1] == '[')
+        return DecodeCsi(input, inputEnded);
+    if (input[1] == 'O')
+        return DecodeSs3(input, inputEnded);
+    if (!altAllowed)
+        return Key(TerminalKey::quit, 1, "Esc");
+    // Esc and another key at once is the terminal's Alt with that key: no key of the editor
+    // has Alt, so it does nothing (and never quits).
+    const DecodedKey key = input[1] == '\x1b' ? DecodeEscape(input.substr(1), inputEnded, false)
+                                              : DecodeByte(input[1]);
+    if (key.key == TerminalKey::none)
+        return key;
+    return Key(TerminalKey::other, key.length + 1, "Alt-" + key.name);
+}
+
 } // namespace
 
 DecodedKey DecodeKey(const std::string &input, bool inputEnded) {
     if (input.empty())
         return DecodedKey{};
-    const char c = input[0];
-    if (c == '\x1b') {
-        if (input.size() == 1)
-            return inputEnded ? Key(TerminalKey::quit, 1, "Esc") : DecodedKey{};
-        if (input[1] == '[')
-            return DecodeCsi(input, inputEnded);
-        if (input[1] == 'O') { // SS3: arrows in the terminal's application mode
-            if (input.size() < 3)
-                return inputEnded ? Key(TerminalKey::other, 2, "ESCO") : DecodedKey{};
-            switch (input[2]) {
-            case 'A':
-                return Key(TerminalKey::gameKey, 3, "Up", vkUp);
-            case 'B':
-                return Key(TerminalKey::gameKey, 3, "Down", vkDown);
-            case 'C':
-                return Key(TerminalKey::gameKey, 3, "Right", vkRight);
-            case 'D':
-                return Key(TerminalKey::gameKey, 3, "Left", vkLeft);
-            default:
-                return Key(TerminalKey::other, 3, Printable(input.substr(0, 3)));
-            }
-        }
-        return Key(TerminalKey::quit, 1, "Esc"); // Esc, then another key
+    if (input[0] == '\x1b')
+        return DecodeEscape(input, inputEnded, true);
+    return DecodeByte(input[0]);
+}
+
+// ---- keys waiting for their frame ------------------------------------------------------------
+
+bool KeyQueue::Push(const DecodedKey &key) {
+    if (quitWaiting)
+        return false; // the session ends before its turn would come
+    switch (key.key) {
+    case TerminalKey::none:
+    case TerminalKey::other:
+        return false;
+    case TerminalKey::quit:
+        quitWaiting = true;
+        break;
+    case TerminalKey::suspend:
+        if (suspendWaiting)
+            return false;
+        suspendWaiting = true;
+        break;
+    default:
+        if (keys.size() >= limit)
+            return false;
+        break;
     }
-    if (c == '\t')
-        return Key(TerminalKey::aimNext, 1, "Tab");
-    if (c == 'q' || c == 'Q')
-        return Key(TerminalKey::quit, 1, std::string(1, c));
-    if (c == '\x03')
-        return Key(TerminalKey::quit, 1, "Ctrl-C");
-    if (c == '\x04')
-        return Key(TerminalKey::quit, 1, "Ctrl-D");
-    return Key(TerminalKey::other, 1, Printable(std::string(1, c)));
+    keys.push_back(key);
+    return true;
+}
+
+DecodedKey KeyQueue::Pop() {
+    const DecodedKey key = keys.front();
+    keys.pop_front();
+    if (key.key == TerminalKey::suspend)
+        suspendWaiting = false;
+    return key;
+}
+
+// ---- what the screen needs -------------------------------------------------------------------
+
+namespace {
+
+// The length of each line of TEXT on the grid, where colour tags take no room.
+std::vector<int> LineLengths(const std::string &text) {
+    std::vector<int> lengths(1, 0);
+    for (char c : StripColorTags(text)) {
+        if (c == '\n')
+            lengths.push_back(0);
+        else
+            ++lengths.back();
+    }
+    return lengths;
+}
+
+bool TextsFit(const std::vector<std::vector<int>> &lengths,
+              const std::vector<TextPlacement> &placed, const ScreenLayout &layout) {
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        for (std::size_t line = 0; line < lengths[i].size(); ++line) {
+            const int row = placed[i].row + static_cast<int>(line);
+            const int length = lengths[i][line];
+            if (row < 0 || row >= layout.height || length == 0)
+                continue;
+            if (placed[i].col < 0 || placed[i].col + length > layout.width)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int GridWidthNeeded(const std::vector<DrawnText> &texts, const ScreenLayout &layout) {
+    std::vector<std::vector<int>> lengths;
+    for (const DrawnText &drawn : texts)
+        lengths.push_back(LineLengths(drawn.text));
+    ScreenLayout trial = layout;
+    for (trial.width = std::max(layout.width, 1); trial.width <= widestGrid; ++trial.width)
+        if (TextsFit(lengths, PlaceTexts(texts, trial), trial))
+            return trial.width;
+    return 0;
+}
+
+// ---- why an export failed --------------------------------------------------------------------
+
+namespace {
+
+// "Cannot open NAME!" or "Cannot write NAME!": which of the two, and NAME.
+bool ParseExportFailure(const std::string &status, bool &cannotOpen, std::string &name) {
+    for (const std::string prefix : {"Cannot open ", "Cannot write "}) {
+        if (status.size() > prefix.size() + 1 && status.compare(0, prefix.size(), prefix) == 0 &&
+            status.back() == '!') {
+            cannotOpen = prefix == "Cannot open ";
+            name = status.substr(prefix.size(), status.size() - prefix.size() - 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Why PATH (SHOWN to the user) cannot be opened for writing as it stands, or "" when it can or
+// does not exist. Only a regular file is opened, and neither created nor truncated.
+std::string WhyNotWritable(const fs::path &path, const std::string &shown) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error); // through links, as the editor opens
+    if (status.type() == fs::file_type::not_found)
+        return "";
+    if (error)
+        return shown + ": " + error.message();
+    if (status.type() == fs::file_type::directory)
+        return shown + " is a directory";
+    if (status.type() != fs::file_type::regular)
+        return shown + " is not a regular file";
+    const int file = open(path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0)
+        return shown + " cannot be written: " + std::strerror(errno);
+    close(file);
+    return "";
+}
+
+// Why no new file can be made in DIRECTORY, or "" when one can. The probe is a file without a
+// name, gone when closed (or when the process ends), so nothing is ever left behind.
+std::string WhyNoNewFile(const std::string &directory) {
+    const int file = open(directory.c_str(), O_TMPFILE | O_WRONLY | O_EXCL | O_CLOEXEC, 0600);
+    if (file >= 0) {
+        close(file);
+        return "";
+    }
+    int error = errno;
+    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) {
+        // A file system without nameless files: ask for the permission instead.
+        if (access(directory.c_str(), W_OK | X_OK) == 0)
+            return "";
+        error = errno;
+    }
+    return "no file can be made in " + directory + ": " + std::strerror(error);
+}
+
+// The editor checks that NAME takes writing if it exists, may write beside it first (under a
+// name that starts with NAME), and needs to make a file in the directory.
+std::string WhyCannotOpen(const std::string &directory, const std::string &name) {
+    const fs::path folder(directory);
+    std::string why = WhyNotWritable(folder / name, name);
+    if (!why.empty())
+        return why;
+    std::error_code error;
+    int searched = 0;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end && why.empty();
+         entry.increment(error)) {
+        const std::string other = entry->path().filename().string();
+        if (++searched > entriesSearched)
+            break;
+        if (other.size() > name.size() && other.compare(0, name.size(), name) == 0)
+            why = WhyNotWritable(entry->path(), other);
+    }
+    if (why.empty())
+        why = WhyNoNewFile(directory);
+    if (why.empty())
+        why = "nothing stands in the way of " + name + " in " + directory + " now; F8 tries again";
+    return why;
+}
+
+std::string WhyCannotWrite(const std::string &directory) {
+    std::error_code error;
+    const fs::space_info space = fs::space(directory, error);
+    if (!error && space.available == 0)
+        return "the file system of " + directory + " is full";
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        return "files may grow to " + std::to_string(limit.rlim_cur) +
+               " bytes at most in this process (ulimit -f)";
+    return "no cause found now: " + directory + " has room and files have no size limit; F8 " +
+           "tries again";
+}
+
+} // namespace
+
+std::string ExplainExportFailure(const std::string &status, const std::string &directory) {
+    bool cannotOpen = false;
+    std::string name;
+    if (!ParseExportFailure(status, cannotOpen, name))
+        return "";
+    return "why: " + (cannotOpen ? WhyCannotOpen(directory, name) : WhyCannotWrite(directory));
 }
 
 namespace {
 
 // ---- the terminal ----------------------------------------------------------------------------
 
-// Saved for the signal handlers, which may run at any point: plain data only.
-struct termios savedTerminal;
-volatile sig_atomic_t terminalRaw = 0;
-volatile sig_atomic_t stopSignal = 0;
+// Shared with the signal handlers, which may run at any point: plain data only, and only
+// async-signal-safe calls (write, tcsetattr, sigaction, sigprocmask, kill, raise) on it.
+struct termios savedTerminal;            // as the session found it, and leaves it
+struct termios rawTerminal;              // as the session runs it
+volatile sig_atomic_t terminalRaw = 0;   // rawTerminal is in force
+volatile sig_atomic_t sessionActive = 0; // the handlers below are in place
+volatile sig_atomic_t endSignal = 0;     // a signal that ends the session
+volatile sig_atomic_t redrawWanted = 0;  // the terminal was given back and taken again
+volatile sig_atomic_t continued = 0;     // SIGCONT came
 struct sigaction previousActions[NSIG];
 
-const char enterScreen[] = "\x1b[?1049h\x1b[?25l\x1b[H\x1b[2J";
-const char leaveScreen[] = "\x1b[0m\x1b[?25h\x1b[?1049l";
-
-// Async-signal-safe: tcsetattr and write only.
-void RestoreTerminalNow() {
-    if (terminalRaw == 0)
-        return;
-    terminalRaw = 0;
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedTerminal);
-    const ssize_t ignored = write(STDOUT_FILENO, leaveScreen, sizeof leaveScreen - 1);
-    (void)ignored;
-}
-
-void OnStopSignal(int signalNumber) { stopSignal = signalNumber; }
-
-// A crash: give the terminal back, then let the signal take its earlier course (the default
-// action, or a sanitizer's report) when the handler returns and the fault repeats.
-void OnFatalSignal(int signalNumber) {
-    RestoreTerminalNow();
-    sigaction(signalNumber, &previousActions[signalNumber], nullptr);
-    if (signalNumber == SIGABRT)
-        raise(signalNumber);
-}
-
-const int stopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-const int fatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-
-// Raw mode for the whole session; restored when it ends by any way out of the scope, and by
-// the signal handlers when it ends otherwise.
-class RawTerminal {
-  public:
-    bool Enter(std::string &why) {
-        if (tcgetattr(STDIN_FILENO, &savedTerminal) != 0) {
-            why = std::strerror(errno);
-            return false;
-        }
-        struct sigaction action {};
-        sigemptyset(&action.sa_mask);
-        action.sa_handler = OnStopSignal;
-        for (int signalNumber : stopSignals)
-            sigaction(signalNumber, &action, &previousActions[signalNumber]);
-        action.sa_handler = OnFatalSignal;
-        for (int signalNumber : fatalSignals)
-            sigaction(signalNumber, &action, &previousActions[signalNumber]);
-        action.sa_handler = SIG_IGN;
-        sigaction(SIGPIPE, &action, &previousActions[SIGPIPE]);
-        installed = true;
-
-        struct termios raw = savedTerminal;
-        raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                              ICRNL | IXON);
-        raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-        raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-        raw.c_cflag |= CS8;
-        raw.c_cc[VMIN] = 0;
-        raw.c_cc[VTIME] = 0;
-        terminalRaw = 1;
-        if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &raw) != 0) {
-            why = std::strerror(errno);
-            terminalRaw = 0;
-            return false;
-        }
-        const ssize_t ignored = write(STDOUT_FILENO, enterScreen, sizeof enterScreen - 1);
-        (void)ignored;
-        return true;
-    }
-    ~RawTerminal() {
-        RestoreTerminalNow();
-        if (!installed)
-            return;
-        for (int signalNumber : stopSignals)
-            sigaction(signalNumber, &previousActions[signalNumber], nullptr);
-        for (int signalNumber : fatalSignals)
-            sigaction(signalNumber, &previousActions[signalNumber], nullptr);
-        sigaction(SIGPIPE, &previousActions[SIGPIPE], nullptr);
-    }
-
-  private:
-    bool installed = false;
+struct Bytes {
+    const char *data;
+    std::size_t length;
 };
+const char enterScreen[] = "\x1b[?1049h\x1b[?25l\x1b[H\x1b[2J"; // alternate screen, no cursor
+const char leaveScreen[] = "\x1b[0m\x1b[?25h\x1b[?1049l";
+Bytes enterSequence{"", 0}; // empty on a terminal without cursor control
+Bytes leaveSequence{"", 0};
 
-void WriteAll(const std::string &text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = write(STDOUT_FILENO, text.data() + done, text.size() - done);
+// Room for the handlers of a crash that ran out of stack.
+alignas(16) char alternateStack[64 * 1024];
+
+void WriteBytes(Bytes bytes) {
+    while (bytes.length > 0) {
+        const ssize_t written = write(STDOUT_FILENO, bytes.data, bytes.length);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
             return; // the terminal went away; the session ends by its input
-        done += static_cast<std::size_t>(written);
+        bytes.data += written;
+        bytes.length -= static_cast<std::size_t>(written);
     }
 }
+
+// Cooked mode, the main screen, the cursor shown: the terminal as the session found it.
+void GiveTerminalBack() {
+    if (terminalRaw == 0)
+        return;
+    terminalRaw = 0;
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedTerminal);
+    WriteBytes(leaveSequence);
+}
+
+void TakeTerminal() {
+    terminalRaw = 1;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &rawTerminal) != 0) {
+        terminalRaw = 0;
+        return;
+    }
+    WriteBytes(enterSequence);
+}
+
+void SetHandler(int signalNumber, void (*handler)(int)) {
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = handler;
+    sigaction(signalNumber, &action, nullptr);
+}
+
+// Ctrl-Z, or SIGTSTP from outside: give the terminal back, stop the process group as the
+// terminal's own Ctrl-Z would (a script that ran play stops too, so that its shell sees the job
+// stopped and takes the terminal), and take the terminal again when SIGCONT resumes the
+// process (its handler does that).
+void OnSuspendSignal(int) {
+    const int savedErrno = errno;
+    GiveTerminalBack();
+    SetHandler(SIGTSTP, SIG_DFL);
+    sigset_t suspend;
+    sigemptyset(&suspend);
+    sigaddset(&suspend, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &suspend, nullptr);
+    kill(0, SIGTSTP); // the whole job stops (with the script that ran play), and this here
+    SetHandler(SIGTSTP, OnSuspendSignal);
+    // Not stopped (the system drops the stop of a process group no shell could resume), or
+    // resumed with SIGCONT's handler still to come (a sanitizer may hold it back).
+    if (terminalRaw == 0) {
+        TakeTerminal();
+        redrawWanted = 1;
+    }
+    errno = savedErrno;
+}
+
+// Resumed (after a stop of any kind, during which a shell may have set its own modes).
+void OnContinueSignal(int) {
+    const int savedErrno = errno;
+    continued = 1;
+    if (sessionActive != 0) {
+        TakeTerminal();
+        redrawWanted = 1;
+    }
+    errno = savedErrno;
+}
+
+// A signal whose default action ends the process: the session ends in order (the module
+// unloaded, the terminal given back) with status 128 + N.
+void OnEndSignal(int signalNumber, siginfo_t *info, void *) {
+    // A write past the file size limit sends this process SIGXFSZ from itself: the write
+    // fails, the editor reports it, and the session goes on.
+    if (signalNumber == SIGXFSZ && info != nullptr && info->si_code == SI_USER &&
+        info->si_pid == getpid())
+        return;
+    endSignal = signalNumber;
+}
+
+// A crash or an abort: give the terminal back, then let the signal take its earlier course
+// (the default action, or a sanitizer's report). A fault repeats when the handler returns
+// and meets that action then; a signal that was sent or raised is raised again.
+void OnFaultSignal(int signalNumber, siginfo_t *info, void *) {
+    GiveTerminalBack();
+    sigaction(signalNumber, &previousActions[signalNumber], nullptr);
+    const bool repeats = info != nullptr && info->si_code > 0 &&
+                         (signalNumber == SIGSEGV || signalNumber == SIGBUS ||
+                          signalNumber == SIGFPE || signalNumber == SIGILL);
+    if (!repeats)
+        raise(signalNumber);
+}
+
+const int faultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
+
+// Every other signal whose default action ends the process, real-time signals included.
+std::vector<int> EndSignals() {
+    std::vector<int> signals = {SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGPIPE,
+                                SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO};
+#ifdef SIGPWR
+    signals.push_back(SIGPWR);
+#endif
+#ifdef SIGSTKFLT
+    signals.push_back(SIGSTKFLT);
+#endif
+    for (int signalNumber = SIGRTMIN; signalNumber <= SIGRTMAX; ++signalNumber)
+        signals.push_back(signalNumber);
+    return signals;
+}
+
+bool Ignored(int signalNumber) {
+    struct sigaction current {};
+    sigaction(signalNumber, nullptr, &current);
+    return (current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN;
+}
+
+// A terminal that cannot move its cursor (or whose kind is unknown) gets plain lines.
+bool PlainTerminal() {
+    const char *term = std::getenv("TERM");
+    return term == nullptr || *term == '\0' || std::string(term) == "dumb";
+}
+
+// Raw mode (and the alternate screen, unless PLAIN) for the whole session; given back when
+// it ends by any way out of the scope, and by the signal handlers when it ends otherwise or
+// is suspended.
+class TerminalSession {
+  public:
+    bool Enter(bool plain, std::string &why) {
+        if (tcgetattr(STDIN_FILENO, &savedTerminal) != 0) {
+            why = std::strerror(errno);
+            return false;
+        }
+        rawTerminal = savedTerminal;
+        rawTerminal.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR |
+                                                      IGNCR | ICRNL | IXON);
+        rawTerminal.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        rawTerminal.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+        rawTerminal.c_cflag |= CS8;
+        rawTerminal.c_cc[VMIN] = 0;
+        rawTerminal.c_cc[VTIME] = 0;
+        enterSequence = plain ? Bytes{"", 0} : Bytes{enterScreen, sizeof enterScreen - 1};
+        leaveSequence = plain ? Bytes{"", 0} : Bytes{leaveScreen, sizeof leaveScreen - 1};
+        InstallHandlers();
+        sessionActive = 1;
+        terminalRaw = 1;
+        if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &rawTerminal) != 0) {
+            why = std::strerror(errno);
+            terminalRaw = 0;
+            return false;
+        }
+        WriteBytes(enterSequence);
+        return true;
+    }
+    ~TerminalSession() {
+        sessionActive = 0;
+        GiveTerminalBack();
+        for (int signalNumber : handled)
+            sigaction(signalNumber, &previousActions[signalNumber], nullptr);
+        if (stackSet)
+            sigaltstack(&previousStack, nullptr);
+    }
+    // Whether Ctrl-Z may stop the session: not when SIGTSTP was ignored when it began.
+    bool SuspendAllowed() const { return suspendAllowed; }
+
+  private:
+    void Install(int signalNumber, void (*handler)(int, siginfo_t *, void *), int flags) {
+        struct sigaction action {};
+        sigemptyset(&action.sa_mask);
+        action.sa_sigaction = handler;
+        action.sa_flags = SA_SIGINFO | flags;
+        sigaction(signalNumber, &action, &previousActions[signalNumber]);
+        handled.push_back(signalNumber);
+    }
+    void Install(int signalNumber, void (*handler)(int)) {
+        struct sigaction action {};
+        sigemptyset(&action.sa_mask);
+        action.sa_handler = handler;
+        sigaction(signalNumber, &action, &previousActions[signalNumber]);
+        handled.push_back(signalNumber);
+    }
+    // Signals ignored when the session began stay ignored, as a shell that set them wants.
+    void InstallHandlers() {
+        stack_t stack{};
+        stack.ss_sp = alternateStack;
+        stack.ss_size = sizeof alternateStack;
+        stackSet = sigaltstack(&stack, &previousStack) == 0;
+        for (int signalNumber : faultSignals)
+            if (!Ignored(signalNumber))
+                Install(signalNumber, OnFaultSignal, SA_ONSTACK);
+        for (int signalNumber : EndSignals())
+            if (!Ignored(signalNumber))
+                Install(signalNumber, OnEndSignal, 0);
+        suspendAllowed = !Ignored(SIGTSTP);
+        if (suspendAllowed)
+            Install(SIGTSTP, OnSuspendSignal);
+        Install(SIGCONT, OnContinueSignal);
+    }
+
+    std::vector<int> handled;
+    stack_t previousStack{};
+    bool stackSet = false;
+    bool suspendAllowed = false;
+};
+
+void WriteAll(const std::string &text) { WriteBytes(Bytes{text.data(), text.size()}); }
 
 int64_t Now() {
     struct timespec now;
@@ -263,6 +613,48 @@ void TerminalSize(int &columns, int &rows) {
         columns = 80;
         rows = 24;
     }
+}
+
+// A line cut to leave the terminal's last column free: a character there puts the cursor in
+// the terminal's pending wrap, where erasing to the end of the line would take it away.
+std::string Fit(std::string line, int columns) {
+    const std::size_t room = static_cast<std::size_t>(std::max(columns - 1, 1));
+    if (line.size() > room)
+        line.resize(room);
+    return line;
+}
+
+// PHRASES each on a line of its own, in lines of whole words that fit the terminal.
+std::vector<std::string> Wrapped(const std::vector<std::string> &phrases, int columns) {
+    const std::size_t room = static_cast<std::size_t>(std::max(columns - 1, 1));
+    std::vector<std::string> lines;
+    for (const std::string &phrase : phrases) {
+        lines.emplace_back();
+        std::istringstream words(phrase);
+        std::string word;
+        while (words >> word) {
+            if (!lines.back().empty() && lines.back().size() + 1 + word.size() > room)
+                lines.emplace_back();
+            lines.back() += (lines.back().empty() ? "" : " ") + word;
+        }
+    }
+    for (std::string &line : lines)
+        line = Fit(line, columns);
+    return lines;
+}
+
+// Characters a grid line takes on the terminal: its colour sequences take none.
+int VisibleLength(const std::string &line) {
+    int length = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\x1b') {
+            while (i < line.size() && line[i] != 'm')
+                ++i;
+            continue;
+        }
+        ++length;
+    }
+    return length;
 }
 
 // ---- the world -------------------------------------------------------------------------------
@@ -327,35 +719,64 @@ std::string WorkingDirectory() {
     return error ? std::string("the current directory") : path.string();
 }
 
+// The native the editor sets a feature with, in every frame in which it edits a ped.
+uint64_t FaceFeatureNative() {
+    for (const NativeInfo &native : AllNatives())
+        if (std::string(native.name) == "SET_PED_FACE_FEATURE")
+            return native.hash;
+    return 0;
+}
+
+const char *const title =
+    "pfe-sim | F7 select | arrows move/step | F8 export | Del end | Tab aim | q quit | ^Z suspend";
+
 class Session {
   public:
-    Session(Game &theGame, const PlayOptions &theOptions) : game(theGame), options(theOptions) {
+    Session(Game &theGame, const PlayOptions &theOptions, bool plainTerminal)
+        : game(theGame), options(theOptions), plain(plainTerminal) {
         aimTargets.push_back(0);
         for (const auto &entry : game.world.Entities())
             if (entry.first != game.world.playerPed)
                 aimTargets.push_back(entry.first);
     }
 
-    int Run();
+    int Run(bool suspendAllowed);
     uint64_t frames = 0;
     std::string directory = WorkingDirectory(); // where the module's exports land
     std::set<std::string> exports;
 
   private:
+    void DecodeInput(int64_t now);
+    void WaitForInput(int64_t wait, int64_t now);
     void Handle(const DecodedKey &key);
+    bool Act(const DecodedKey &key);
+    void Suspend();
     void Aim(int step);
     void Frame();
+    void FollowExports(bool exportJustTried);
+    int32_t EditedPed() const;
+    std::vector<std::string> GridLines(int columns, int rows, std::string &note) const;
+    std::string PedLine() const;
     void Draw();
+    void Show(std::vector<std::string> lines, int columns, int rows);
 
     Game &game;
     const PlayOptions &options;
+    const bool plain; // no cursor control: each new screen is printed below the last
+    const uint64_t faceFeatureNative = FaceFeatureNative();
+    bool suspendAllowed = false;
     std::string input;
     int64_t lastInput = 0;
-    std::deque<DecodedKey> keys;
+    KeyQueue keys;
     std::vector<int32_t> aimTargets;
     std::size_t aimIndex = 0;
     std::string message = "Tab aims at the next one in the world; F7 selects.";
+    bool exportTried = false;  // F8 went into the last frame
+    std::string failedStatus;  // the editor's status line after a failed export
+    std::string failureReason; // why that export failed, as found then
     std::string lastScreen;
+    int lastColumns = 0;
+    int lastRows = 0;
     bool running = true;
 };
 
@@ -370,48 +791,100 @@ void Session::Aim(int step) {
 }
 
 void Session::Handle(const DecodedKey &key) {
-    switch (key.key) {
-    case TerminalKey::gameKey:
-        if (keys.size() < keyQueueLimit)
-            keys.push_back(key);
-        else
-            message = "typed too far ahead: " + key.name + " dropped";
-        break;
-    case TerminalKey::aimNext:
-        Aim(1);
-        break;
-    case TerminalKey::aimPrevious:
-        Aim(-1);
-        break;
-    case TerminalKey::quit:
-        running = false;
-        break;
-    case TerminalKey::other:
+    if (key.key == TerminalKey::other)
         message =
             "key " + key.name + " does nothing here (F7 F8 Delete arrows Tab, Esc or q quits)";
-        break;
-    case TerminalKey::none:
-        break;
-    }
+    else if (!keys.Push(key))
+        message = "typed too far ahead: " + key.name + " dropped";
 }
 
-// One frame of the game, with at most one key tap delivered right before it, as the game
-// would see a tap between two frames.
-void Session::Frame() {
-    if (!keys.empty()) {
-        const DecodedKey key = keys.front();
-        keys.pop_front();
+void Session::Suspend() {
+    if (!suspendAllowed) {
+        message = "Ctrl-Z does nothing here: stopping was turned off when play began";
+        return;
+    }
+    continued = 0;
+    raise(SIGTSTP);     // the handler gives the terminal back, stops, and takes it again
+    if (continued == 0) // SIGCONT, if it comes later, says "resumed" (see Run)
+        message = "Ctrl-Z does nothing here: no shell with job control could resume play";
+}
+
+// A key's turn, right before its frame, as the game would see a tap between two frames.
+// Returns true for a quit, which ends the session once this frame has run.
+bool Session::Act(const DecodedKey &key) {
+    switch (key.key) {
+    case TerminalKey::gameKey:
         game.KeyDown(key.virtualKey);
         game.KeyUp(key.virtualKey);
         message = "pressed " + key.name;
+        exportTried = key.virtualKey == vkF8;
+        return false;
+    case TerminalKey::aimNext:
+        Aim(1);
+        return false;
+    case TerminalKey::aimPrevious:
+        Aim(-1);
+        return false;
+    case TerminalKey::suspend:
+        Suspend();
+        return false;
+    case TerminalKey::quit:
+        return true;
+    default:
+        return false;
     }
+}
+
+// One frame of the game, with at most one key's turn right before it.
+void Session::Frame() {
+    const bool exportJustTried = exportTried;
+    exportTried = false;
+    const bool quitting = !keys.Empty() && Act(keys.Pop());
     game.RunFrame();
     ++frames;
+    FollowExports(exportJustTried);
+    if (quitting)
+        running = false;
+}
+
+// Notes the files the editor wrote, and why an export failed: found when the failure first
+// shows, and again for each new attempt (the status line shows an export's outcome from the
+// frame after F8 on).
+void Session::FollowExports(bool exportJustTried) {
+    std::string failure;
     for (const DrawnText &drawn : game.FrameTexts()) {
-        const std::string plain = StripColorTags(drawn.text);
-        if (plain.rfind("Wrote ", 0) == 0)
-            exports.insert(plain.substr(6));
+        const std::string plainText = StripColorTags(drawn.text);
+        if (plainText.rfind("Wrote ", 0) == 0)
+            exports.insert(plainText.substr(6));
+        else if (plainText.rfind("Cannot ", 0) == 0)
+            failure = plainText;
     }
+    if (failure.empty()) {
+        failedStatus.clear();
+        failureReason.clear();
+    } else if (failure != failedStatus || exportJustTried) {
+        failedStatus = failure;
+        failureReason = ExplainExportFailure(failure, directory);
+    }
+}
+
+// The ped the editor edits: the one it set features on in the last frame.
+int32_t Session::EditedPed() const {
+    for (const NativeCallRecord &call : game.FrameCalls())
+        if (call.hash == faceFeatureNative && call.argumentCount > 0)
+            return static_cast<int32_t>(static_cast<uint32_t>(call.arguments[0]));
+    return 0;
+}
+
+std::string Session::PedLine() const {
+    const int32_t edited = EditedPed();
+    const int32_t aimed = game.world.freeAiming ? game.world.aimTarget : 0;
+    std::string line = "editing: " + (edited != 0 ? Describe(edited) : std::string("nothing")) +
+                       " | aim: " + (aimed != 0 ? Describe(aimed) : std::string("nothing"));
+    // A frame counter would make every screen new, and a plain terminal prints each one.
+    if (!plain)
+        line += " | frame " + std::to_string(frames);
+    return line;
 }
 
 // A border line of the grid with a remark set into it: "+-- 12 rows above ----+".
@@ -425,21 +898,44 @@ std::string BorderWith(const std::string &border, const std::string &remark) {
 
 // The grid is the game's screen at a fixed size (60 rows unless --screen says otherwise, so
 // the whole feature list has its rows); a terminal too short for it shows a window of rows
-// that follows the cursor marker (or the prompt), and names the texts it scrolled past.
-void Session::Draw() {
-    int columns = 0;
-    int rows = 0;
-    TerminalSize(columns, rows);
+// that follows the cursor marker (or the prompt), and NOTE names the texts it scrolled past.
+// A grid the terminal cannot hold, or one too narrow for the frame's texts, is not drawn cut
+// or wrapped: lines say so instead.
+std::vector<std::string> Session::GridLines(int columns, int rows, std::string &note) const {
+    const std::vector<DrawnText> &texts = game.FrameTexts();
     ScreenLayout layout;
     layout.legend = false;
     layout.color = ColorWanted(STDOUT_FILENO);
-    layout.width = options.width > 0 ? options.width : std::clamp(columns - 2, 20, 120);
-    layout.height = options.height > 0 ? options.height : 60;
-    const int visible = std::clamp(rows - chromeRows, 3, layout.height);
+    layout.height = options.height > 0 ? options.height : defaultGridHeight;
+    layout.width =
+        options.width > 0 ? options.width : std::clamp(columns - 2, narrowestGrid, fittedGridWidth);
+    const int needed = GridWidthNeeded(texts, layout);
+    // A frame wider than a fitted grid gets a wider one, if the terminal has the room.
+    if (options.width == 0 && needed > layout.width && needed + 2 <= columns)
+        layout.width = needed;
+    const std::string has = "the terminal has " + std::to_string(columns) + ".";
+    if (needed == 0)
+        return Wrapped({"Too narrow for this screen:",
+                        "it needs more than " + std::to_string(widestGrid + 2) + " columns,", has},
+                       columns);
+    if (needed > layout.width && options.width > 0)
+        return Wrapped({"The grid of --screen is too narrow for this screen:",
+                        "it needs a width of " + std::to_string(needed) + "."},
+                       columns);
+    const int width = std::max(needed, layout.width) + 2;
+    if (width > columns)
+        return Wrapped(
+            {"Too narrow for the grid:", "it needs " + std::to_string(width) + " columns,", has,
+             "Widen it to see the screen."},
+            columns);
+    const int visible = std::min(rows - chromeRows, layout.height);
+    if (visible < fewestGridRows)
+        return Wrapped({"Too short for the grid:",
+                        "it needs " + std::to_string(chromeRows + fewestGridRows) + " rows,",
+                        "the terminal has " + std::to_string(rows) + "."},
+                       columns);
 
-    const std::vector<DrawnText> &texts = game.FrameTexts();
     const std::vector<TextPlacement> placed = PlaceTexts(texts, layout);
-    std::string note;
     int markerRow = 0; // the row the window keeps in view
     for (const TextPlacement &place : placed) {
         const int below = place.row + place.lines - std::max(layout.height, place.row);
@@ -462,11 +958,6 @@ void Session::Draw() {
                     StripColorTags(texts[i].text);
     }
 
-    const auto fit = [columns](std::string line) {
-        if (static_cast<int>(line.size()) > columns)
-            line.resize(static_cast<std::size_t>(std::max(columns, 0)));
-        return line;
-    };
     std::vector<std::string> grid;
     const std::string rendered = RenderScreen(texts, layout);
     for (std::size_t start = 0; start < rendered.size();) {
@@ -474,70 +965,115 @@ void Session::Draw() {
         grid.push_back(rendered.substr(start, end - start));
         start = end == std::string::npos ? rendered.size() : end + 1;
     }
-    std::string screen = "\x1b[H";
-    screen +=
-        fit("pfe-sim | F7 select | arrows move/step | F8 export | Del end | Tab aim | q quit") +
-        "\x1b[K\r\n";
     const int hiddenBelow = layout.height - top - visible;
-    screen +=
-        BorderWith(grid.front(), top > 0 ? std::to_string(top) + " rows above" : "") + "\x1b[K\r\n";
+    std::vector<std::string> lines;
+    lines.push_back(BorderWith(grid.front(), top > 0 ? std::to_string(top) + " rows above" : ""));
     for (int row = top; row < top + visible; ++row)
-        screen += grid[static_cast<std::size_t>(row) + 1] + "\x1b[K\r\n";
-    screen += BorderWith(grid.back(),
-                         hiddenBelow > 0 ? std::to_string(hiddenBelow) + " rows below" : "") +
-              "\x1b[K\r\n";
-    const int32_t aimed = game.world.freeAiming ? game.world.aimTarget : 0;
-    screen += fit("frame " + std::to_string(frames) +
-                  " | aim: " + (aimed != 0 ? Describe(aimed) : std::string("nothing")) +
-                  " | exports go to " + directory) +
-              "\x1b[K\r\n";
-    screen += fit(note.empty() ? message : message + " | " + note) + "\x1b[K\x1b[J";
-    if (screen != lastScreen)
-        WriteAll(screen);
-    lastScreen = screen;
+        lines.push_back(grid[static_cast<std::size_t>(row) + 1]);
+    lines.push_back(BorderWith(grid.back(),
+                               hiddenBelow > 0 ? std::to_string(hiddenBelow) + " rows below" : ""));
+    return lines;
 }
 
-int Session::Run() {
-    int64_t nextFrame = Now();
-    while (running && stopSignal == 0) {
-        const int64_t now = Now();
-        // Decode what arrived; a lone Esc waits a moment for the rest of a sequence.
-        while (!input.empty()) {
-            const DecodedKey key = DecodeKey(input, now - lastInput >= escapeWaitNanoseconds);
-            if (key.key == TerminalKey::none)
-                break;
-            input.erase(0, key.length);
-            Handle(key);
+void Session::Draw() {
+    int columns = 0;
+    int rows = 0;
+    TerminalSize(columns, rows);
+    std::string note;
+    std::vector<std::string> lines = GridLines(columns, rows, note);
+    lines.insert(lines.begin(), Fit(title, columns));
+    // Right below the grid: where exports go, or why the last one failed.
+    lines.push_back(
+        Fit(failureReason.empty() ? "exports go to " + directory : failureReason, columns));
+    lines.push_back(Fit(PedLine(), columns));
+    lines.push_back(Fit(note.empty() ? message : message + " | " + note, columns));
+    Show(std::move(lines), columns, rows);
+}
+
+// Writes the screen when it changed. With cursor control it is drawn over the last one from
+// the top left corner; on a plain terminal it is printed below the last.
+void Session::Show(std::vector<std::string> lines, int columns, int rows) {
+    if (static_cast<int>(lines.size()) > rows)
+        lines.resize(static_cast<std::size_t>(std::max(rows, 1)));
+    std::string screen = plain ? "\r\n" : "\x1b[H";
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        screen += lines[i];
+        if (plain) {
+            screen += "\r\n";
+            continue;
         }
-        if (!running)
-            break;
+        if (VisibleLength(lines[i]) < columns)
+            screen += "\x1b[K";
+        if (i + 1 < lines.size())
+            screen += "\r\n";
+    }
+    if (!plain)
+        screen += "\x1b[J";
+    if (screen == lastScreen && columns == lastColumns && rows == lastRows)
+        return;
+    WriteAll(screen);
+    lastScreen = screen;
+    lastColumns = columns;
+    lastRows = rows;
+}
+
+// Decodes what arrived; a lone Esc waits a moment for the rest of a sequence.
+void Session::DecodeInput(int64_t now) {
+    while (!input.empty()) {
+        const bool ended =
+            now - lastInput >= escapeWaitNanoseconds || input.size() > longestKeySequence;
+        const DecodedKey key = DecodeKey(input, ended);
+        if (key.key == TerminalKey::none)
+            return;
+        input.erase(0, key.length);
+        Handle(key);
+    }
+}
+
+void Session::WaitForInput(int64_t wait, int64_t now) {
+    if (!input.empty())
+        wait = std::min(wait, std::max<int64_t>(lastInput + escapeWaitNanoseconds - now, 0));
+    struct pollfd in {
+        STDIN_FILENO, POLLIN, 0
+    };
+    const int ready = poll(&in, 1, static_cast<int>(wait / 1000000) + 1);
+    if (ready <= 0 || (in.revents & (POLLIN | POLLHUP | POLLERR)) == 0)
+        return;
+    char bytes[256];
+    const ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
+    if (count > 0) {
+        input.append(bytes, static_cast<std::size_t>(count));
+        lastInput = Now();
+    } else if (count == 0 || (errno != EINTR && errno != EAGAIN)) {
+        running = false; // the terminal closed
+    }
+}
+
+int Session::Run(bool suspendIsAllowed) {
+    suspendAllowed = suspendIsAllowed;
+    int64_t nextFrame = Now();
+    while (running && endSignal == 0) {
+        if (redrawWanted != 0) { // the terminal was taken again: draw it whole
+            redrawWanted = 0;
+            lastScreen.clear();
+        }
+        if (continued != 0) {
+            continued = 0;
+            message = "resumed after a stop";
+        }
+        const int64_t now = Now();
+        DecodeInput(now);
         if (now >= nextFrame) {
             Frame();
             Draw();
             nextFrame += frameNanoseconds;
-            if (nextFrame < now) // the machine fell behind: do not race to catch up
+            if (nextFrame < now) // the machine fell behind (or was stopped): do not race
                 nextFrame = now + frameNanoseconds;
             continue;
         }
-        int64_t wait = nextFrame - now;
-        if (!input.empty())
-            wait = std::min(wait, std::max<int64_t>(lastInput + escapeWaitNanoseconds - now, 0));
-        struct pollfd in {
-            STDIN_FILENO, POLLIN, 0
-        };
-        const int ready = poll(&in, 1, static_cast<int>(wait / 1000000) + 1);
-        if (ready > 0 && (in.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            char bytes[256];
-            const ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
-            if (count > 0) {
-                input.append(bytes, static_cast<std::size_t>(count));
-                lastInput = Now();
-            } else if (count == 0 || (errno != EINTR && errno != EAGAIN)) {
-                running = false; // the terminal closed
-            }
-        }
+        WaitForInput(nextFrame - now, now);
     }
-    return stopSignal != 0 ? 128 + stopSignal : 0;
+    return endSignal != 0 ? 128 + endSignal : 0;
 }
 
 } // namespace
@@ -572,6 +1108,11 @@ int PlayCommand(const std::vector<std::string> &args, const std::string &default
         std::cerr << "pfe-sim: play reads keys from a terminal, and standard input is not one\n";
         return 2;
     }
+    if (isatty(STDOUT_FILENO) != 1) {
+        std::cerr << "pfe-sim: play draws its screen on a terminal, and standard output is not "
+                     "one\n";
+        return 2;
+    }
 
     Game game;
     try {
@@ -584,19 +1125,20 @@ int PlayCommand(const std::vector<std::string> &args, const std::string &default
     BuildWorld(game.world);
     game.frameTimeMs = 33;
 
-    stopSignal = 0;
+    endSignal = 0;
     int status = 0;
     std::string failure;
-    Session session(game, options);
+    const bool plain = PlainTerminal();
+    Session session(game, options, plain);
     {
-        RawTerminal terminal;
+        TerminalSession terminal;
         std::string why;
-        if (!terminal.Enter(why)) {
+        if (!terminal.Enter(plain, why)) {
             std::cerr << "pfe-sim: cannot put the terminal in raw mode: " << why << "\n";
             return 2;
         }
         try {
-            status = session.Run();
+            status = session.Run(terminal.SuspendAllowed());
         } catch (const Failure &stopped) {
             failure = stopped.what();
             status = 1;

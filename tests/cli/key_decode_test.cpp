@@ -1,4 +1,5 @@
-// pfe-sim play: the terminal's bytes turned into the game's keys.
+// pfe-sim play: the terminal's bytes turned into the game's keys, and the keys waiting for
+// their frame.
 
 #include <gtest/gtest.h>
 
@@ -37,7 +38,7 @@ TEST(DecodeKey, TerminalSequencesGiveTheGamesKeys) {
         {"\x1bOP", TerminalKey::other, 0, 3, "ESCOP"},     // F1
         {"x", TerminalKey::other, 0, 1, "x"},
         {"\x7f", TerminalKey::other, 0, 1, "\\x7F"},
-        {"\x1bx", TerminalKey::quit, 0, 1, "Esc"}, // Esc, then x: the x is the next key
+        {"\x1a", TerminalKey::suspend, 0, 1, "Ctrl-Z"},
     };
     for (const Expected &expected : cases) {
         const DecodedKey key = DecodeKey(expected.bytes, false);
@@ -52,7 +53,37 @@ TEST(DecodeKey, OnlyTheFirstKeyOfTheInputIsTaken) {
     const DecodedKey key = DecodeKey("\x1b[Bq\x1b[A", false);
     EXPECT_EQ(key.virtualKey, 0x28u);
     EXPECT_EQ(key.length, 3u);
-    EXPECT_EQ(DecodeKey("\x1b\x1b[A", false).length, 1u);
+    EXPECT_EQ(DecodeKey("\x1b\x1b[A", false).length, 4u); // Alt-Up, whole
+    EXPECT_EQ(DecodeKey("\x1b[Aq", false).length, 3u);
+}
+
+// Terminals send Alt with a key as Esc and that key at once. No key of the editor has Alt, so
+// it does nothing, whichever key it is: Alt-q, Alt-Tab and Alt-Esc neither quit nor aim.
+TEST(DecodeKey, EscThenAKeyIsAltAndDoesNothing) {
+    const Expected cases[] = {
+        {"\x1bx", TerminalKey::other, 0, 2, "Alt-x"},
+        {"\x1bq", TerminalKey::other, 0, 2, "Alt-q"},
+        {"\x1b\t", TerminalKey::other, 0, 2, "Alt-Tab"},
+        {"\x1b\x03", TerminalKey::other, 0, 2, "Alt-Ctrl-C"},
+        {"\x1b\x1a", TerminalKey::other, 0, 2, "Alt-Ctrl-Z"},
+        {"\x1b\x1b[A", TerminalKey::other, 0, 4, "Alt-Up"},
+        {"\x1b\x1b[19~", TerminalKey::other, 0, 6, "Alt-F8"},
+        {"\x1b\x1bOB", TerminalKey::other, 0, 4, "Alt-Down"},
+        {"\x1b\x1bx", TerminalKey::other, 0, 2, "Alt-Esc"}, // then x on its own
+        {"\x1b\x1b\x1b", TerminalKey::other, 0, 2, "Alt-Esc"},
+    };
+    for (const Expected &expected : cases) {
+        const DecodedKey key = DecodeKey(expected.bytes, false);
+        EXPECT_EQ(key.key, expected.key) << expected.name;
+        EXPECT_EQ(key.length, expected.length) << expected.name;
+        EXPECT_EQ(key.name, expected.name);
+    }
+    // Esc Esc with nothing after: Alt-Esc once the input is quiet, not a quit.
+    EXPECT_EQ(DecodeKey("\x1b\x1b", false).key, TerminalKey::none);
+    EXPECT_EQ(DecodeKey("\x1b\x1b", true).key, TerminalKey::other);
+    EXPECT_EQ(DecodeKey("\x1b\x1b", true).length, 2u);
+    EXPECT_EQ(DecodeKey("\x1b\x1b[", false).key, TerminalKey::none);
+    EXPECT_EQ(DecodeKey("\x1bO", true).name, "Alt-O");
 }
 
 // An Esc may be the start of a sequence still on its way: it counts as Esc only once the
@@ -69,6 +100,59 @@ TEST(DecodeKey, WaitsForTheRestOfASequence) {
     EXPECT_EQ(cut.key, TerminalKey::other);
     EXPECT_EQ(cut.length, 4u);
     EXPECT_EQ(DecodeKey("", true).key, TerminalKey::none);
+}
+
+DecodedKey Typed(const char *bytes) { return DecodeKey(bytes, true); }
+
+std::vector<std::string> Drain(KeyQueue &queue) {
+    std::vector<std::string> names;
+    while (!queue.Empty())
+        names.push_back(queue.Pop().name);
+    return names;
+}
+
+// Every key that acts waits its turn in the order typed: Tab and q behind the game keys
+// typed before them, so that "F8 q" exports before it quits and "F7 Tab" selects before the
+// aim moves.
+TEST(KeyQueue, KeysActInTheOrderTyped) {
+    KeyQueue queue;
+    for (const char *bytes : {"\x1b[18~", "\t", "\x1b[B", "\x1b[Z", "\x1a", "\x1b[19~", "q"})
+        EXPECT_TRUE(queue.Push(Typed(bytes))) << bytes + 1;
+    const std::vector<std::string> expected = {"F7",     "Tab", "Down", "Shift-Tab",
+                                               "Ctrl-Z", "F8",  "q"};
+    EXPECT_EQ(Drain(queue), expected);
+}
+
+TEST(KeyQueue, KeysThatDoNothingAreNotQueued) {
+    KeyQueue queue;
+    EXPECT_FALSE(queue.Push(Typed("x")));
+    EXPECT_FALSE(queue.Push(Typed("\x1bq")));
+    EXPECT_FALSE(queue.Push(DecodedKey{}));
+    EXPECT_TRUE(queue.Empty());
+}
+
+// Typed far ahead, keys are dropped, but a quit is not: the session can always be left.
+// Nothing after a quit counts, and one Ctrl-Z waiting is enough.
+TEST(KeyQueue, DropsKeysTypedFarAheadButNeverAQuit) {
+    KeyQueue queue;
+    for (std::size_t i = 0; i < KeyQueue::limit; ++i)
+        ASSERT_TRUE(queue.Push(Typed("\x1b[C")));
+    EXPECT_FALSE(queue.Push(Typed("\x1b[D")));
+    EXPECT_FALSE(queue.Push(Typed("\t")));
+    EXPECT_TRUE(queue.Push(Typed("\x1a")));
+    EXPECT_FALSE(queue.Push(Typed("\x1a")));
+    EXPECT_TRUE(queue.Push(Typed("\x03")));
+    EXPECT_FALSE(queue.Push(Typed("\x1b[A")));
+    EXPECT_FALSE(queue.Push(Typed("q")));
+    const std::vector<std::string> names = Drain(queue);
+    ASSERT_EQ(names.size(), KeyQueue::limit + 2);
+    EXPECT_EQ(names[KeyQueue::limit], "Ctrl-Z");
+    EXPECT_EQ(names.back(), "Ctrl-C");
+
+    KeyQueue again; // a Ctrl-Z that had its turn leaves room for the next
+    EXPECT_TRUE(again.Push(Typed("\x1a")));
+    again.Pop();
+    EXPECT_TRUE(again.Push(Typed("\x1a")));
 }
 
 } // namespace

@@ -1,0 +1,175 @@
+// pfe-sim play: the grid width a frame needs, and why an export failed.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sim/play.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The texts of a frame the module draws: before any selection, aiming at the townsman (or at
+// nothing), or while the player's own ped is edited.
+std::vector<DrawnText> ModuleFrame(bool aimAtTownsman, bool edit) {
+    Game game;
+    game.world.Spawn(1000, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+    game.world.playerPed = 1000;
+    game.world.Spawn(2, EntityKind::ped, HashOfName("A_M_M_VALTOWNFOLK_01"), true);
+    game.LoadModule(PFE_MODULE_PATH);
+    game.world.freeAiming = aimAtTownsman;
+    game.world.aimTarget = 2;
+    game.RunFrame();
+    if (edit) {
+        game.world.freeAiming = false;
+        game.KeyDown(0x76); // F7
+        game.KeyUp(0x76);
+        game.RunFrame();
+        game.RunFrame();
+    }
+    const std::vector<DrawnText> texts = game.FrameTexts();
+    game.UnloadModule();
+    return texts;
+}
+
+ScreenLayout Layout(int width, int height = 60) {
+    ScreenLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.legend = false;
+    return layout;
+}
+
+// The least width is one at which every text is whole on the grid, and one column less is
+// not: the prompt at x 0.45 needs room for its whole name, and the cursor marker, which keeps
+// left of the list, needs the list to start two columns in.
+TEST(GridWidthNeeded, IsTheLeastWidthAtWhichTheModulesTextsStandWhole) {
+    const struct {
+        const char *what;
+        bool aim;
+        bool edit;
+        int needed;
+    } frames[] = {
+        {"F7 to select Self", false, false, 30},
+        {"F7 to select A_M_M_VALTOWNFOLK_01", true, false, 60},
+        {"the feature list and its marker", false, true, 51},
+    };
+    for (const auto &frame : frames) {
+        const std::vector<DrawnText> texts = ModuleFrame(frame.aim, frame.edit);
+        EXPECT_EQ(GridWidthNeeded(texts, Layout(20)), frame.needed) << frame.what;
+        EXPECT_EQ(GridWidthNeeded(texts, Layout(frame.needed)), frame.needed) << frame.what;
+        EXPECT_EQ(GridWidthNeeded(texts, Layout(120)), 120) << frame.what;
+        const std::string cut = RenderScreen(texts, Layout(frame.needed - 1));
+        const std::string whole = RenderScreen(texts, Layout(frame.needed));
+        EXPECT_EQ(whole.find(frame.edit ? "|->PEDEXPRESS_NECK_WIDTH" : frame.what) ==
+                      std::string::npos,
+                  false)
+            << frame.what << "\n"
+            << whole;
+        EXPECT_EQ(cut.find(frame.edit ? "|->PEDEXPRESS_NECK_WIDTH" : frame.what), std::string::npos)
+            << frame.what << "\n"
+            << cut;
+    }
+}
+
+TEST(GridWidthNeeded, CountsLinesWithoutColourTagsAndOnlyOnTheGridsRows) {
+    const std::vector<DrawnText> texts = {
+        {"~COLOR_YELLOW~0123456789~s~", 0.5f, 0.5f, 0.0f, 0.1f},
+        {"short\n0123456789012345678901234", 0.27f, 0.27f, 0.0f, 0.5f},
+        {"012345678901234567890123456789012345678901234567890", 0.5f, 0.5f, 0.0f, 1.5f},
+    };
+    EXPECT_EQ(GridWidthNeeded(texts, Layout(10, 10)), 25);
+    EXPECT_EQ(GridWidthNeeded({texts[0]}, Layout(1, 10)), 10);
+    EXPECT_EQ(GridWidthNeeded({}, Layout(20)), 20);
+    // A text at the right edge never fits.
+    EXPECT_EQ(GridWidthNeeded({{"x", 0.5f, 0.5f, 1.0f, 0.1f}}, Layout(20)), 0);
+}
+
+class ExplainExportFailureTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pfe-explain-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory = pattern;
+    }
+    void TearDown() override {
+        fs::permissions(directory, fs::perms::owner_all);
+        fs::remove_all(directory);
+    }
+    std::string Explain(const std::string &status) {
+        return ExplainExportFailure(status, directory);
+    }
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto &entry : fs::directory_iterator(directory))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+    std::string directory;
+};
+
+TEST_F(ExplainExportFailureTest, NamesWhatStandsInTheWayOfOpening) {
+    const std::string status = "Cannot open Moulary_PLAYER_ZERO.xml!";
+    fs::create_directory(directory + "/Moulary_PLAYER_ZERO.xml");
+    EXPECT_EQ(Explain(status), "why: Moulary_PLAYER_ZERO.xml is a directory");
+    fs::remove(directory + "/Moulary_PLAYER_ZERO.xml");
+    fs::create_directory_symlink("/", directory + "/Moulary_PLAYER_ZERO.xml");
+    EXPECT_EQ(Explain(status), "why: Moulary_PLAYER_ZERO.xml is a directory");
+    fs::remove(directory + "/Moulary_PLAYER_ZERO.xml");
+    ASSERT_EQ(mkfifo((directory + "/Moulary_PLAYER_ZERO.xml").c_str(), 0600), 0);
+    EXPECT_EQ(Explain(status), "why: Moulary_PLAYER_ZERO.xml is not a regular file");
+    fs::remove(directory + "/Moulary_PLAYER_ZERO.xml");
+    // A file written beside the target first, under a name that starts with it.
+    fs::create_directory(directory + "/Moulary_PLAYER_ZERO.xml.tmp");
+    EXPECT_EQ(Explain(status), "why: Moulary_PLAYER_ZERO.xml.tmp is a directory");
+    fs::remove(directory + "/Moulary_PLAYER_ZERO.xml.tmp");
+    // Nothing in the way now; a file named alike that takes writing is no cause.
+    std::ofstream(directory + "/Moulary_PLAYER_ZERO.xml.bak") << "x";
+    EXPECT_EQ(Explain(status), "why: nothing stands in the way of Moulary_PLAYER_ZERO.xml in " +
+                                   directory + " now; F8 tries again");
+    // The probes leave nothing behind.
+    EXPECT_EQ(Entries(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml.bak"});
+}
+
+TEST_F(ExplainExportFailureTest, NamesTheFolderThatTakesNoNewFile) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root makes files in any folder; the tmux test covers it as another user";
+    fs::permissions(directory, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(Explain("Cannot open Moulary_PLAYER_ZERO.xml!"),
+              "why: no file can be made in " + directory + ": Permission denied");
+}
+
+TEST_F(ExplainExportFailureTest, NamesTheFileSizeLimitOfAFailedWrite) {
+    struct rlimit original {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
+    if (original.rlim_cur != RLIM_INFINITY)
+        GTEST_SKIP() << "this process already has a file size limit";
+    EXPECT_EQ(Explain("Cannot write Moulary_PLAYER_ZERO.xml!"),
+              "why: no cause found now: " + directory +
+                  " has room and files have no size limit; F8 tries again");
+    struct rlimit limited = original;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const std::string why = Explain("Cannot write Moulary_PLAYER_ZERO.xml!");
+    setrlimit(RLIMIT_FSIZE, &original);
+    EXPECT_EQ(why, "why: files may grow to 4096 bytes at most in this process (ulimit -f)");
+}
+
+TEST_F(ExplainExportFailureTest, SaysNothingOfOtherStatusLines) {
+    for (const char *status : {"Wrote Moulary_PLAYER_ZERO.xml", "Press F8 to save XML",
+                               "Cannot open !", "Cannot open Moulary_PLAYER_ZERO.xml", ""})
+        EXPECT_EQ(Explain(status), "") << status;
+}
+
+} // namespace
