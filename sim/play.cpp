@@ -29,8 +29,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint32_t vkF7 = 0x76, vkF8 = 0x77, vkDelete = 0x2E, vkLeft = 0x25, vkUp = 0x26,
-                   vkRight = 0x27, vkDown = 0x28;
+constexpr uint32_t vkF7 = keys::f7, vkF8 = keys::f8, vkDelete = keys::del, vkLeft = keys::left,
+                   vkUp = keys::up, vkRight = keys::right, vkDown = keys::down;
 constexpr int64_t frameNanoseconds = 33333333;      // about 30 frames a second
 constexpr int64_t escapeWaitNanoseconds = 50000000; // a lone Esc: nothing followed it this long
 // Longer than any key's sequence: input this long that is still not a whole key is cut off.
@@ -667,10 +667,10 @@ struct Inhabitant {
     const char *what;
 };
 
-constexpr int32_t playerHandle = 1000;
+constexpr int32_t playerHandle = facts::defaultPlayerPed;
 
 const Inhabitant inhabitants[] = {
-    {playerHandle, EntityKind::ped, "PLAYER_ZERO", true, "you"},
+    {playerHandle, EntityKind::ped, facts::defaultPlayerModel, true, "you"},
     {2, EntityKind::ped, "A_M_M_VALTOWNFOLK_01", true, "a townsman"},
     {3, EntityKind::ped, "A_F_M_VALTOWNFOLK_01", true, "a townswoman"},
     {4, EntityKind::ped, "A_M_M_BLWFOREMAN_01", true, "a foreman"},
@@ -720,13 +720,6 @@ std::string WorkingDirectory() {
 }
 
 // The native the editor sets a feature with, in every frame in which it edits a ped.
-uint64_t FaceFeatureNative() {
-    for (const NativeInfo &native : AllNatives())
-        if (std::string(native.name) == "SET_PED_FACE_FEATURE")
-            return native.hash;
-    return 0;
-}
-
 const char *const title =
     "pfe-sim | F7 select | arrows move/step | F8 export | Del end | Tab aim | q quit | ^Z suspend";
 
@@ -763,7 +756,6 @@ class Session {
     Game &game;
     const PlayOptions &options;
     const bool plain; // no cursor control: each new screen is printed below the last
-    const uint64_t faceFeatureNative = FaceFeatureNative();
     bool suspendAllowed = false;
     std::string input;
     int64_t lastInput = 0;
@@ -871,7 +863,7 @@ void Session::FollowExports(bool exportJustTried) {
 // The ped the editor edits: the one it set features on in the last frame.
 int32_t Session::EditedPed() const {
     for (const NativeCallRecord &call : game.FrameCalls())
-        if (call.hash == faceFeatureNative && call.argumentCount > 0)
+        if (call.hash == hashes::setFaceFeature && call.argumentCount > 0)
             return static_cast<int32_t>(static_cast<uint32_t>(call.arguments[0]));
     return 0;
 }

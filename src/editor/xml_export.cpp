@@ -304,26 +304,49 @@ static bool Truncate(FileHandle file) {
     return fstat(file, &status) == 0 && S_ISREG(status.st_mode) && ftruncate(file, 0) == 0;
 }
 
-// A signal that ends the process while the temporary file exists removes the file first; the
-// signal then takes the course it had before the export (the default, or the handler set).
+// A signal that ends the process while the temporary file exists removes the file first, then
+// takes its default course. A handler the process set before the export is called instead, as
+// the signal came, with nothing removed: the process goes on, and so does the export, which
+// removes its temporary file itself.
 static const int guardedSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGXFSZ};
 static constexpr std::size_t guardedSignalCount = sizeof guardedSignals / sizeof *guardedSignals;
 static struct sigaction actionsBeforeExport[guardedSignalCount];
 
-static void RemoveTemporaryFileAndResignal(int signalNumber) {
+static const struct sigaction *ActionBeforeExport(int signalNumber) {
+    for (std::size_t k = 0; k < guardedSignalCount; ++k)
+        if (guardedSignals[k] == signalNumber)
+            return &actionsBeforeExport[k];
+    return nullptr;
+}
+
+static bool CallHandlerBeforeExport(const struct sigaction &action, int signalNumber,
+                                    siginfo_t *info, void *context) {
+    if ((action.sa_flags & SA_SIGINFO) != 0) {
+        action.sa_sigaction(signalNumber, info, context);
+        return true;
+    }
+    if (action.sa_handler == SIG_DFL || action.sa_handler == SIG_IGN)
+        return false;
+    action.sa_handler(signalNumber);
+    return true;
+}
+
+static void RemoveTemporaryFileOrChain(int signalNumber, siginfo_t *info, void *context) {
+    const struct sigaction *before = ActionBeforeExport(signalNumber);
+    if (before == nullptr || CallHandlerBeforeExport(*before, signalNumber, info, context))
+        return;
     if (temporaryExists != 0)
         unlink(temporaryPath);
     temporaryExists = 0;
-    for (std::size_t k = 0; k < guardedSignalCount; ++k)
-        if (guardedSignals[k] == signalNumber)
-            sigaction(signalNumber, &actionsBeforeExport[k], nullptr);
+    sigaction(signalNumber, before, nullptr);
     raise(signalNumber);
 }
 
 // A signal the process ignores is left ignored: it ends nothing.
 static void GuardTemporaryFileAgainstSignals() {
     struct sigaction guard {};
-    guard.sa_handler = RemoveTemporaryFileAndResignal;
+    guard.sa_sigaction = RemoveTemporaryFileOrChain;
+    guard.sa_flags = SA_SIGINFO;
     sigfillset(&guard.sa_mask);
     for (std::size_t k = 0; k < guardedSignalCount; ++k) {
         sigaction(guardedSignals[k], nullptr, &actionsBeforeExport[k]);

@@ -43,10 +43,6 @@ expect_screen export "why: Moulary_PLAYER_ZERO.xml is a directory"
 [ "$(below_grid export)" = "why: Moulary_PLAYER_ZERO.xml is a directory" ] ||
   fail "export: below the grid: $(below_grid export)"
 rmdir Moulary_PLAYER_ZERO.xml
-mkdir Moulary_PLAYER_ZERO.xml.tmp
-tmux_ send-keys -t export F8
-expect_screen export "why: Moulary_PLAYER_ZERO.xml.tmp is a directory"
-rmdir Moulary_PLAYER_ZERO.xml.tmp
 tmux_ send-keys -t export F8
 expect_screen export "Wrote Moulary_PLAYER_ZERO.xml"
 [ "$(below_grid export)" = "exports go to $work" ] || fail "export: below the grid: $(below_grid export)"
