@@ -52,16 +52,16 @@ static std::string Counted(std::size_t count, const char *noun) {
 }
 
 // The module is loaded once before any script, so that a module that cannot be loaded is
-// reported once, not once per script.
-static bool ModuleLoads(const std::string &path) {
+// reported once, not once per script. Returns 0, or the exit status. How the module behaves
+// when it is unloaded is for the scripts' own runs to report.
+static int ModuleLoadFailure(const std::string &path) {
     try {
         Game game;
         game.LoadModule(path);
-        game.UnloadModule();
-        return true;
+        return 0;
     } catch (const Failure &error) {
         std::cerr << "pfe-sim: " << error.what() << "\n";
-        return false;
+        return error.status;
     }
 }
 
@@ -95,8 +95,8 @@ static int PlayOne(const std::string &file, const RunOptions &run, ScriptTally &
 static int Run(RunOptions run) {
     run.script.modulePath = AbsolutePath(run.script.modulePath);
     run.script.color = ColorWanted(STDOUT_FILENO);
-    if (!ModuleLoads(run.script.modulePath))
-        return exitBadInput;
+    if (const int status = ModuleLoadFailure(run.script.modulePath); status != 0)
+        return status;
     int worst = 0;
     std::size_t passed = 0;
     std::string why;

@@ -68,10 +68,12 @@ bool RemoveTreeAt(int parent, const char *name, int depth) {
 }
 
 void RemoveAndEnd(int number) {
+    const int interrupted = errno; // the code the signal interrupted may yet read it
     if (removalArmed != 0)
         RemoveTreeAt(AT_FDCWD, folderToRemove, 0);
     signal(number, SIG_DFL);
     raise(number); // delivered as the handler returns: the process ends as the signal says
+    errno = interrupted;
 }
 
 void BlockCleanupSignals(int how) {

@@ -55,7 +55,11 @@ static void CheckElfImage(const std::string &path, const std::string &image) {
         Refuse(path, "it is an ELF file, but not a shared library");
     const uint64_t length = image.size();
     const uint64_t tables = uint64_t{header.e_phnum} * header.e_phentsize;
-    if (header.e_phentsize != sizeof(Elf64_Phdr) || !Within(header.e_phoff, tables, length))
+    if (header.e_phentsize != sizeof(Elf64_Phdr))
+        Refuse(path, "it is an ELF file with program headers of " +
+                         std::to_string(header.e_phentsize) + " bytes, not " +
+                         std::to_string(sizeof(Elf64_Phdr)));
+    if (!Within(header.e_phoff, tables, length))
         Refuse(path, "it is cut short: its program headers lie beyond its " +
                          std::to_string(length) + " bytes");
     for (uint16_t i = 0; i < header.e_phnum; ++i) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -222,6 +223,29 @@ TEST_F(ShowExportTest, ListsFeaturesOrReportsOneLine) {
         EXPECT_EQ(ShowExport(failure.file, table, quiet, message), failure.status);
         EXPECT_EQ(message.str(), failure.message);
         EXPECT_EQ(quiet.str(), "");
+    }
+}
+
+// The size is checked before a byte is read, and only a regular file is read: a FIFO with no
+// writer would otherwise hold the reader for ever.
+TEST_F(ShowExportTest, ReadsOnlyRegularFilesUpToTheLimit) {
+    std::ofstream("limit.xml", std::ios::binary) << std::string(maxExportBytes, 'x');
+    std::ofstream("over.xml", std::ios::binary) << std::string(maxExportBytes + 1, 'x');
+    ASSERT_EQ(mkfifo("pipe.xml", 0600), 0);
+    const struct {
+        const char *file;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"limit.xml", 1, "limit.xml:1: expected \"      <expressions>\", found \"xxxx"},
+        {"over.xml", 1, "over.xml:0: more than 64 KiB, too long for an export\n"},
+        {"pipe.xml", 2, "pfe-sim: cannot read pipe.xml: it is a FIFO, not a regular file\n"},
+    };
+    for (const auto &each : cases) {
+        std::ostringstream out, err;
+        EXPECT_EQ(ShowExport(each.file, table, out, err), each.status) << each.file;
+        EXPECT_EQ(err.str().rfind(each.message, 0), 0u) << err.str();
+        EXPECT_EQ(out.str(), "");
     }
 }
 
