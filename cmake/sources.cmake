@@ -32,6 +32,8 @@ set(PFE_STANDIN_SOURCES
 
 # `show` names the features of an export from the module's own table.
 set(PFE_SIM_SOURCES
+    ${PFE_ROOT}/sim/command_line.cpp
+    ${PFE_ROOT}/sim/temporary_directory.cpp
     ${PFE_ROOT}/sim/session_script.cpp
     ${PFE_ROOT}/sim/input_file.cpp
     ${PFE_ROOT}/sim/screen.cpp

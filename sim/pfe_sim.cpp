@@ -1,9 +1,14 @@
-// pfe-sim: plays session scripts against the editor module without the game.
-//
-//   pfe-sim run [--module PATH] [--trace] [--temp-dir] [--screen WxH] FILE...
+// pfe-sim: the editor module without the game. `run` plays session scripts, `play` the editor
+// live in a terminal, `show` checks an export; pfe-sim --help for the usage.
 
 #include <unistd.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#endif
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,9 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "sim/command_line.h"
 #include "sim/screen.h"
 #include "sim/session_script.h"
+#include "sim/temporary_directory.h"
 #include "sim/xml_reader.h"
+#include "standin/game.h"
 #include "standin/platform.h"
 #ifndef _WIN32
 #include "sim/play.h"
@@ -21,143 +29,166 @@
 #include "data/face_features.h"
 #include "pfe_version.h"
 
-static const char *const usage =
-    "usage: pfe-sim run [--module PATH] [--trace] [--temp-dir] [--screen WxH] FILE...\n"
-    "  Plays each session script against a fresh load of the editor module, in the current\n"
-    "  directory (exports land there). Exit status 0 when every expectation holds, 1 when\n"
-    "  one fails, 2 when a script cannot be read or parsed.\n"
-    "  --module PATH  the module to load (default: the one beside pfe-sim)\n"
-    "  --trace        print every native call of every frame\n"
-    "  --temp-dir     play each script in a fresh temporary directory, removed afterwards\n"
-    "  --screen WxH   the character grid of 'print screen' (default 118x40)\n"
-    "usage: pfe-sim play [--module PATH] [--screen WxH]\n"
-    "  The editor live in this terminal over a small world (pfe-sim play --help for keys).\n"
-    "usage: pfe-sim show FILE.xml\n"
-    "  Checks an export against the format the editor writes and lists its features.\n";
-
-static bool ParseScreen(const std::string &text, ScriptOptions &options) {
-    int width = 0;
-    int height = 0;
-    char extra = 0;
-    if (std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &extra) != 2)
-        return false;
-    if (width < 20 || width > 1000 || height < 10 || height > 1000)
-        return false;
-    options.screenWidth = width;
-    options.screenHeight = height;
-    return true;
-}
-
 static std::string AbsolutePath(const std::string &path) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     return error ? path : absolute.generic_string();
 }
 
+// What the tool printed reached its standard output. Everything goes through stdout's buffer,
+// so a failed write (a full disk, a closed descriptor) shows here at the latest; `why` is
+// ": " and the system's reason when it is still known.
+static bool OutputWritten(std::string &why) {
+    errno = 0;
+    std::cout.flush();
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good())
+        return true;
+    why = errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
+    return false;
+}
+
+static std::string Counted(std::size_t count, const char *noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+// The module is loaded once before any script, so that a module that cannot be loaded is
+// reported once, not once per script. Returns 0, or the exit status. How the module behaves
+// when it is unloaded is for the scripts' own runs to report.
+static int ModuleLoadFailure(const std::string &path) {
+    try {
+        Game game;
+        game.LoadModule(path);
+        return 0;
+    } catch (const Failure &error) {
+        std::cerr << "pfe-sim: " << error.what() << "\n";
+        return error.status;
+    }
+}
+
 // Plays one script in a directory made for it, removed afterwards with what the run left.
 static int PlayInTemporaryDirectory(const std::string &file, const std::vector<ScriptStep> &steps,
-                                    const ScriptOptions &options) {
-    std::string why;
-    const std::string name = platform::MakeTemporaryDirectory(why);
-    if (name.empty()) {
-        std::cerr << "pfe-sim: cannot make a temporary directory: " << why << "\n";
-        return 2;
-    }
+                                    const ScriptOptions &options, ScriptTally &tally) {
+    const TemporaryDirectory directory;
     const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(name);
-    const int status = PlayScript(file, steps, options, std::cout, std::cerr);
+    std::filesystem::current_path(directory.Path());
+    const int status = PlayScript(file, steps, options, std::cout, std::cerr, tally);
     std::filesystem::current_path(previous);
-    std::error_code ignored;
-    std::filesystem::remove_all(name, ignored);
     return status;
 }
 
-static int Run(const std::vector<std::string> &args) {
-    ScriptOptions options;
-    options.modulePath = platform::ExecutableDirectory() + "/" + platform::moduleFileName;
-    bool temporaryDirectory = false;
-    std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        if (arg == "--module" && i + 1 < args.size()) {
-            options.modulePath = args[++i];
-        } else if (arg == "--trace") {
-            options.trace = true;
-        } else if (arg == "--temp-dir") {
-            temporaryDirectory = true;
-        } else if (arg == "--screen" && i + 1 < args.size()) {
-            if (!ParseScreen(args[++i], options)) {
-                std::cerr << "pfe-sim: --screen takes WIDTHxHEIGHT, e.g. 120x40 (20 to 1000 by 10 "
-                             "to 1000)\n";
-                return 2;
-            }
-        } else if (arg == "--module" || arg == "--screen") {
-            std::cerr << "pfe-sim: " << arg << " needs a value\n";
-            return 2;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            std::cerr << "pfe-sim: unknown option " << arg
-                      << " for run (pfe-sim --help shows the usage)\n";
-            return 2;
-        } else {
-            files.push_back(arg);
-        }
+static int PlayOne(const std::string &file, const RunOptions &run, ScriptTally &tally) {
+    std::vector<ScriptStep> steps;
+    try {
+        steps = ParseScriptFile(file);
+    } catch (const Failure &error) {
+        std::cerr << error.what() << "\n";
+        return error.status;
     }
-    if (files.empty()) {
-        std::cerr << "pfe-sim: run needs at least one script (pfe-sim --help shows the usage)\n";
-        return 2;
-    }
-    options.modulePath = AbsolutePath(options.modulePath);
-    options.color = ColorWanted(STDOUT_FILENO);
+    const std::string scriptPath = AbsolutePath(file);
+    return run.temporaryDirectory
+               ? PlayInTemporaryDirectory(scriptPath, steps, run.script, tally)
+               : PlayScript(scriptPath, steps, run.script, std::cout, std::cerr, tally);
+}
+
+// One line per script, "ok FILE (N frames, M exports)" or "FAIL FILE", and a closing
+// "N passed, M failed", as test runners report. Exports are the files the editor said it wrote.
+static int Run(RunOptions run) {
+    run.script.modulePath = AbsolutePath(run.script.modulePath);
+    run.script.color = ColorWanted(STDOUT_FILENO);
+    if (const int status = ModuleLoadFailure(run.script.modulePath); status != 0)
+        return status;
     int worst = 0;
-    for (const std::string &file : files) {
-        int status;
-        try {
-            const std::vector<ScriptStep> steps = ParseScriptFile(file);
-            const std::string scriptPath = AbsolutePath(file);
-            status = temporaryDirectory
-                         ? PlayInTemporaryDirectory(scriptPath, steps, options)
-                         : PlayScript(scriptPath, steps, options, std::cout, std::cerr);
-        } catch (const Failure &error) {
-            std::cerr << error.what() << "\n";
-            status = error.status;
-        }
+    std::size_t passed = 0;
+    std::string why;
+    for (const std::string &file : run.files) {
+        ScriptTally tally;
+        const int status = PlayOne(file, run, tally);
         worst = std::max(worst, status);
+        passed += status == 0 ? 1 : 0;
+        if (!run.quiet && status == 0)
+            std::cout << "ok " << file << " (" << Counted(tally.frames, "frame") << ", "
+                      << Counted(tally.exports.size(), "export") << ")\n";
+        else if (!run.quiet)
+            std::cout << "FAIL " << file << "\n";
+        if (!OutputWritten(why)) // the rest would be lost too; main says why
+            return worst;
     }
+    if (!run.quiet)
+        std::cout << passed << " passed, " << run.files.size() - passed << " failed\n";
     return worst;
 }
 
-int main(int argc, char **argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) {
-        std::cerr
-            << "pfe-sim: no command given: run, play or show (pfe-sim --help shows the usage)\n";
-        return 2;
-    }
-    if (args[0] == "--help" || args[0] == "-h") {
-        std::cout << usage;
+static int Show(const ShowOptions &show) {
+    return ShowExport(show.file, FeatureTable{faceFeatureNames, faceFeatureIds, faceFeatureCount},
+                      std::cout, std::cerr);
+}
+
+#ifndef _WIN32
+// How SIGXFSZ stood when pfe-sim started: run and show ignore it, play handles it itself.
+static struct sigaction fileSizeSignalAtStart;
+
+static void RestoreFileSizeSignal() { sigaction(SIGXFSZ, &fileSizeSignalAtStart, nullptr); }
+#endif
+
+static int Dispatch(const std::vector<std::string> &args) {
+    const CommandLine line =
+        ReadCommandLine(args, platform::ExecutableDirectory() + "/" + platform::moduleFileName);
+    switch (line.command) {
+    case Command::help:
+        std::cout << line.helpText;
         return 0;
-    }
-    if (args[0] == "--version") {
+    case Command::version:
         std::cout << "pfe-sim " << PFE_VERSION << "\n";
         return 0;
-    }
-    const std::string command = args[0];
-    args.erase(args.begin());
-    if (command == "run")
-        return Run(args);
-    if (command == "show")
-        return ShowExport(args, FeatureTable{faceFeatureNames, faceFeatureIds, faceFeatureCount},
-                          std::cout, std::cerr);
+    case Command::run:
+        return Run(line.run);
+    case Command::show:
+        return Show(line.show);
+    case Command::play:
 #ifndef _WIN32
-    if (command == "play")
-        return PlayCommand(args, platform::ExecutableDirectory() + "/" + platform::moduleFileName);
+        RestoreFileSizeSignal(); // play tells a write past the limit from a signal sent to it
+        return PlayCommand(line.play);
 #else
-    if (command == "play") {
         std::cerr << "pfe-sim: play needs a POSIX terminal; the Windows build has run and show\n";
-        return 2;
+        return exitBadInput;
+#endif
+    }
+    return exitBadInput;
+}
+
+// Past a file size limit (ulimit -f) a write fails with EFBIG and is reported like any other
+// failed write, instead of SIGXFSZ ending the tool without a word. With standard output
+// closed, the first file the tool opened would take its place and receive its output.
+static bool PrepareProcess() {
+#ifndef _WIN32
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &fileSizeSignalAtStart);
+    if (fcntl(STDOUT_FILENO, F_GETFD) < 0) {
+        std::cerr << "pfe-sim: standard output is closed\n";
+        return false;
     }
 #endif
-    std::cerr << "pfe-sim: unknown command '" << command
-              << "': run, play or show (pfe-sim --help shows the usage)\n";
-    return 2;
+    return true;
+}
+
+int main(int argc, char **argv) {
+    if (!PrepareProcess())
+        return exitBadInput;
+    int status;
+    try {
+        status = Dispatch(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const Failure &error) {
+        std::cerr << "pfe-sim: " << error.what() << "\n";
+        status = error.status;
+    } catch (const std::exception &error) {
+        std::cerr << "pfe-sim: " << error.what() << "\n";
+        status = exitBadInput;
+    }
+    std::string why;
+    if (!OutputWritten(why)) {
+        std::cerr << "pfe-sim: cannot write to standard output" << why << "\n";
+        status = std::max(status, static_cast<int>(exitBadInput));
+    }
+    return status;
 }

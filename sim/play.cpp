@@ -45,16 +45,6 @@ constexpr int fewestGridRows = 3;
 // A directory this full is not searched whole for what blocks an export.
 constexpr int entriesSearched = 10000;
 
-const char *const usage =
-    "usage: pfe-sim play [--module PATH] [--screen WxH]\n"
-    "  The editor live in this terminal, over a small world: your ped, three townsfolk,\n"
-    "  a horse and a wagon. Keys: F7 select, Up/Down move, Left/Right step, F8 export (to\n"
-    "  the current directory), Delete end the edit, Tab / Shift-Tab change what you aim at,\n"
-    "  Esc or q quit.\n"
-    "  --module PATH  the module to load (default: the one beside pfe-sim)\n"
-    "  --screen WxH   the character grid (default: as wide as the terminal, at most 120,\n"
-    "                 and 60 rows)\n";
-
 // ---- key decoding ----------------------------------------------------------------------------
 
 DecodedKey Key(TerminalKey key, std::size_t length, std::string name, uint32_t virtualKey = 0) {
@@ -700,19 +690,6 @@ std::string Describe(int32_t handle) {
 
 // ---- the session -----------------------------------------------------------------------------
 
-struct PlayOptions {
-    std::string modulePath;
-    int width = 0; // 0: fit the terminal
-    int height = 0;
-};
-
-bool ParseSize(const std::string &text, int &width, int &height) {
-    char extra = 0;
-    if (std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &extra) != 2)
-        return false;
-    return width >= 20 && width <= 1000 && height >= 10 && height <= 1000;
-}
-
 std::string WorkingDirectory() {
     std::error_code error;
     const std::filesystem::path path = std::filesystem::current_path(error);
@@ -1070,32 +1047,7 @@ int Session::Run(bool suspendIsAllowed) {
 
 } // namespace
 
-int PlayCommand(const std::vector<std::string> &args, const std::string &defaultModule) {
-    PlayOptions options;
-    options.modulePath = defaultModule;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            std::cout << usage;
-            return 0;
-        }
-        if (arg == "--module" && i + 1 < args.size()) {
-            options.modulePath = args[++i];
-        } else if (arg == "--screen" && i + 1 < args.size()) {
-            if (!ParseSize(args[++i], options.width, options.height)) {
-                std::cerr << "pfe-sim: --screen takes WIDTHxHEIGHT, e.g. 120x40 (20 to 1000 by 10 "
-                             "to 1000)\n";
-                return 2;
-            }
-        } else if (arg == "--module" || arg == "--screen") {
-            std::cerr << "pfe-sim: " << arg << " needs a value\n";
-            return 2;
-        } else {
-            std::cerr << "pfe-sim: play takes no '" << arg
-                      << "' (pfe-sim play --help shows the usage)\n";
-            return 2;
-        }
-    }
+int PlayCommand(const PlayOptions &options) {
     if (isatty(STDIN_FILENO) != 1) {
         std::cerr << "pfe-sim: play reads keys from a terminal, and standard input is not one\n";
         return 2;
@@ -1109,10 +1061,9 @@ int PlayCommand(const std::vector<std::string> &args, const std::string &default
     Game game;
     try {
         game.LoadModule(std::filesystem::absolute(options.modulePath).string());
-    } catch (const std::exception &error) {
-        std::cerr << "pfe-sim: cannot load the module " << options.modulePath << ": "
-                  << error.what() << "\n";
-        return 2;
+    } catch (const Failure &error) {
+        std::cerr << "pfe-sim: " << error.what() << "\n";
+        return error.status;
     }
     BuildWorld(game.world);
     game.frameTimeMs = 33;

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "sim/command_line.h"
 #include "sim/screen.h"
 
-// Runs the interactive session; returns the exit status. DEFAULT_MODULE is the module to load
-// when no --module is given.
-int PlayCommand(const std::vector<std::string> &args, const std::string &defaultModule);
+// Runs the interactive session; returns the exit status.
+int PlayCommand(const PlayOptions &options);
 
 // ---- the terminal's key bytes, decoded (exposed for tests) ----
 

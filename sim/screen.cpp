@@ -246,3 +246,11 @@ std::string RenderScreen(const std::vector<DrawnText> &texts, const ScreenLayout
         out += LegendLine(i, texts[i], placed[i], cellLines[i], layout);
     return out;
 }
+
+std::string ExportedFileName(const std::string &text) {
+    static const std::string status = "Wrote ";
+    if (text.find(status) == std::string::npos) // most texts, cheaply
+        return std::string();
+    const std::string plain = StripColorTags(text);
+    return plain.rfind(status, 0) == 0 ? plain.substr(status.size()) : std::string();
+}

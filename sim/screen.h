@@ -52,3 +52,7 @@ bool ColorWanted(int fileDescriptor);
 
 // Screen-fraction height of one line of text at a scale, as the game spaces lines.
 float LinePitch(float scale);
+
+// The file an export status of the editor names ("Wrote Moulary_PLAYER_ZERO.xml"), or an empty
+// string for any other text.
+std::string ExportedFileName(const std::string &text);

@@ -815,16 +815,28 @@ static void TraceCall(std::ostream &out, const NativeCallRecord &call) {
 }
 
 int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
-               const ScriptOptions &options, std::ostream &out, std::ostream &err) {
+               const ScriptOptions &options, std::ostream &out, std::ostream &err,
+               ScriptTally &tally) {
     Game game;
+    // The frames run are counted on every way out of the run.
+    struct FrameCount {
+        const Game &game;
+        ScriptTally &tally;
+        ~FrameCount() { tally.frames = game.FrameNumber(); }
+    } frameCount{game, tally};
     ScriptRun run(game, options, out, err);
     run.scriptDirectory = DirectoryOf(file);
-    if (options.trace)
-        game.callObserver = [&out](const NativeCallRecord &call) { TraceCall(out, call); };
+    game.callObserver = [&out, &options, &tally](const NativeCallRecord &call) {
+        if (options.trace)
+            TraceCall(out, call);
+        const std::string exported = ExportedFileName(call.text);
+        if (!exported.empty())
+            tally.exports.insert(exported);
+    };
     try {
         game.LoadModule(options.modulePath);
     } catch (const Failure &error) {
-        err << file << ":0: " << error.what() << "\n";
+        err << "pfe-sim: " << error.what() << "\n";
         return error.status;
     }
     for (const ScriptStep &step : steps) {

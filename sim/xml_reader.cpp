@@ -1,15 +1,13 @@
 #include "sim/xml_reader.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <ostream>
+
+#include "standin/platform.h"
 
 namespace {
 
@@ -20,7 +18,6 @@ const char *const itemEndLine = "        </Item>";
 const char *const idPrefix = "          <id value=\"";
 const char *const valuePrefix = "          <value value=\"";
 const char *const elementEnd = "\"/>";
-constexpr std::size_t maxExportBytes = 64 * 1024;
 
 enum class Ending { crlf, lf, none };
 
@@ -125,19 +122,22 @@ bool PrintedInteger(const std::string &text) {
     return AllDigits(digits) && (digits.size() == 1 || digits[0] != '0') && digits.size() <= 10;
 }
 
-// A number as %f prints it: an optional minus, the integer part without leading zeros, a
-// point and exactly six decimals; or nan / inf with an optional minus.
+// A value as the editor writes it: "%f" of a float widened to double. That is six decimals
+// after the integer part of a float (no leading zeros, no plus, at most 39 digits), or, for
+// the values that are not numbers, "nan", "-nan", "inf" or "-inf" as glibc prints them. A
+// number is held to the very text "%f" gives for the float nearest to it, so a value no float
+// prints ("16777217.000000", "1e50" written out) is refused along with every other spelling.
 bool PrintedFloat(const std::string &text) {
-    const std::string body = !text.empty() && text[0] == '-' ? text.substr(1) : text;
-    if (body == "nan" || body == "inf")
+    if (text == "nan" || text == "-nan" || text == "inf" || text == "-inf")
         return true;
-    const std::size_t point = body.find('.');
-    if (point == std::string::npos)
+    float value = 0.0f;
+    const char *const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+    if (error != std::errc() || stop != end)
         return false;
-    const std::string whole = body.substr(0, point);
-    const std::string decimals = body.substr(point + 1);
-    return AllDigits(whole) && (whole.size() == 1 || whole[0] != '0') && AllDigits(decimals) &&
-           decimals.size() == 6;
+    char printed[64];
+    const int length = std::snprintf(printed, sizeof printed, "%f", static_cast<double>(value));
+    return length > 0 && static_cast<std::size_t>(length) < sizeof printed && text == printed;
 }
 
 int RowOfId(const FeatureTable &table, long long id) {
@@ -207,7 +207,8 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
         if (!PrintedFloat(value))
             Fail(valueLine.number,
                  "the value " + Visible(value) +
-                     " is not a number with six decimals as the editor writes it");
+                     " is not one the editor writes (\"%f\" of a float: six decimals and a "
+                     "value a float holds, or nan, -nan, inf, -inf)");
         CheckEnding(valueLine);
         const double number = std::strtod(value.c_str(), nullptr);
         if (number > -0.1 && number < 0.1)
@@ -221,39 +222,20 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
     }
 }
 
-int ShowExport(const std::vector<std::string> &args, const FeatureTable &table, std::ostream &out,
+int ShowExport(const std::string &file, const FeatureTable &table, std::ostream &out,
                std::ostream &err) {
-    if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) {
-        err << "pfe-sim: usage: pfe-sim show FILE.xml\n";
-        return 2;
-    }
-    const std::string &file = args[0];
-    struct stat status;
-    if (stat(file.c_str(), &status) != 0) {
-        err << "pfe-sim: cannot read " << file << ": " << std::strerror(errno) << "\n";
-        return 2;
-    }
-    if (S_ISDIR(status.st_mode)) {
-        err << "pfe-sim: cannot read " << file << ": it is a directory\n";
-        return 2;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        err << "pfe-sim: cannot read " << file << ": " << std::strerror(errno) << "\n";
-        return 2;
-    }
-    // An export of all 54 features is a few kilobytes; reading stops well beyond that, so
-    // that a device or an endless pipe cannot hold the reader.
-    std::string bytes(maxExportBytes + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > maxExportBytes) {
+    // An export of all 54 features is a few kilobytes; the limit is checked before reading.
+    std::string bytes;
+    std::string why;
+    switch (platform::ReadRegularFile(file, maxExportBytes, bytes, why)) {
+    case platform::ReadOutcome::read:
+        break;
+    case platform::ReadOutcome::tooLarge:
         err << file << ":0: more than " << maxExportBytes / 1024
             << " KiB, too long for an export\n";
         return 1;
-    }
-    if (in.bad()) {
-        err << "pfe-sim: cannot read " << file << ": a read error\n";
+    default:
+        err << "pfe-sim: cannot read " << file << ": " << why << "\n";
         return 2;
     }
     std::vector<ExportItem> items;

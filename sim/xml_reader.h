@@ -29,8 +29,11 @@ struct ExportItem {
 // the first thing that differs from what the editor writes.
 std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable &table);
 
+// The largest file `show` reads: an export of all 54 features is about 5 KiB.
+constexpr std::size_t maxExportBytes = 64 * 1024;
+
 // `pfe-sim show FILE.xml`: checks the file and lists each feature by name with its value.
 // 0 when the file is as the editor writes it, 1 when it is not (FILE:LINE: why), 2 when it
-// cannot be read or the arguments are wrong.
-int ShowExport(const std::vector<std::string> &args, const FeatureTable &table, std::ostream &out,
+// cannot be read (missing, unreadable, not a regular file).
+int ShowExport(const std::string &file, const FeatureTable &table, std::ostream &out,
                std::ostream &err);

@@ -2,7 +2,12 @@
 // reason 1 after loading, reason 0 before unloading.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+// The largest module file the loader takes. The module is about a megabyte (a few with the
+// sanitizers); a file far larger is not one, and would be read into memory whole for nothing.
+constexpr std::uintmax_t moduleSizeLimit = 64 * 1024 * 1024;
 
 class LoadedModule {
   public:
@@ -23,4 +28,5 @@ class LoadedModule {
     void *handle = nullptr;
     EntryPoint entry = nullptr;
     bool attached = false;
+    int memoryFile = -1; // POSIX: the in-memory copy the module was loaded from
 };

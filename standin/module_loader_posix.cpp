@@ -1,60 +1,162 @@
-// Each load maps a private copy of the module file, so every load starts from the module's
-// values at load, exactly as a fresh process would, whatever the dynamic loader caches.
+// Each load reads the module file once, checks it, and loads a private copy of it held in
+// memory (a memfd, nothing on disk): every load starts from the module's values at load, as a
+// fresh process would, whatever the dynamic loader caches, and what runs is exactly what was
+// checked, even if the file is rebuilt or cut short meanwhile.
 
 #include <dlfcn.h>
+#include <elf.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <stdexcept>
-#include <vector>
+#include <string>
 
 #include "standin/failure.h"
 #include "standin/module_loader.h"
+#include "standin/platform.h"
 
-static std::string TemporaryCopy(const std::string &path) {
-    std::ifstream source(path, std::ios::binary);
-    if (!source)
-        throw Failure(exitBadInput, "cannot read module " + path + ": " + std::strerror(errno));
-    const char *directory = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(directory != nullptr && *directory ? directory : "/tmp") + "/pfe-module-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int descriptor = mkstemp(name.data());
-    if (descriptor < 0)
-        throw Failure(exitBadInput, "cannot make a temporary copy of the module: " +
-                                        std::string(std::strerror(errno)));
-    close(descriptor);
-    std::ofstream copy(name.data(), std::ios::binary | std::ios::trunc);
-    copy << source.rdbuf();
-    copy.close();
-    if (!copy) {
-        unlink(name.data());
-        throw Failure(exitBadInput, "cannot write a temporary copy of the module");
+[[noreturn]] static void Refuse(const std::string &path, const std::string &why) {
+    throw Failure(exitBadInput, "cannot load module " + path + ": " + why);
+}
+
+static std::string ReadModule(const std::string &path) {
+    std::string bytes;
+    std::string why;
+    if (platform::ReadRegularFile(path, moduleSizeLimit, bytes, why) != platform::ReadOutcome::read)
+        Refuse(path, why);
+    return bytes;
+}
+
+// Whether [offset, offset + size) lies within a file of `length` bytes, without overflow.
+static bool Within(uint64_t offset, uint64_t size, uint64_t length) {
+    return offset <= length && size <= length - offset;
+}
+
+// The dynamic loader maps the segments its headers name; a part of one beyond the end of the
+// file would be mapped anyway, and the first touch of it kills the process with SIGBUS. So a
+// file its headers do not fit in (a cut-short copy, a build that was interrupted) is refused.
+static void CheckElfImage(const std::string &path, const std::string &image) {
+    if (image.empty())
+        Refuse(path, "it is empty");
+    if (std::memcmp(image.data(), ELFMAG, std::min<std::size_t>(image.size(), SELFMAG)) != 0)
+        Refuse(path, "it is not an ELF shared library (it does not start with \\x7FELF)");
+    Elf64_Ehdr header;
+    if (image.size() < sizeof header)
+        Refuse(path, "it is too short for an ELF shared library (" + std::to_string(image.size()) +
+                         " bytes)");
+    std::memcpy(&header, image.data(), sizeof header);
+    if (header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_ident[EI_DATA] != ELFDATA2LSB)
+        Refuse(path, "it is an ELF file, but not a 64-bit little-endian one");
+    if (header.e_type != ET_DYN)
+        Refuse(path, "it is an ELF file, but not a shared library");
+    const uint64_t length = image.size();
+    const uint64_t tables = uint64_t{header.e_phnum} * header.e_phentsize;
+    if (header.e_phentsize != sizeof(Elf64_Phdr))
+        Refuse(path, "it is an ELF file with program headers of " +
+                         std::to_string(header.e_phentsize) + " bytes, not " +
+                         std::to_string(sizeof(Elf64_Phdr)));
+    if (!Within(header.e_phoff, tables, length))
+        Refuse(path, "it is cut short: its program headers lie beyond its " +
+                         std::to_string(length) + " bytes");
+    for (uint16_t i = 0; i < header.e_phnum; ++i) {
+        Elf64_Phdr segment;
+        std::memcpy(&segment, image.data() + header.e_phoff + i * sizeof segment, sizeof segment);
+        if (segment.p_type == PT_LOAD && !Within(segment.p_offset, segment.p_filesz, length))
+            Refuse(path, "it is cut short: a segment ends at byte " +
+                             std::to_string(segment.p_offset + segment.p_filesz) +
+                             ", the file at byte " + std::to_string(length));
     }
-    return name.data();
+    const uint64_t sections = uint64_t{header.e_shnum} * header.e_shentsize;
+    if (header.e_shnum != 0 && !Within(header.e_shoff, sections, length))
+        Refuse(path, "it is cut short: its section headers end at byte " +
+                         std::to_string(header.e_shoff + sections) + ", the file at byte " +
+                         std::to_string(length));
+}
+
+static void WriteAll(int descriptor, const std::string &bytes, const std::string &path) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = write(descriptor, bytes.data() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0 && errno == EFBIG) // SIGXFSZ is ignored: the write fails instead
+            Refuse(path, "cannot copy it into memory: the file size limit (ulimit -f) is below "
+                         "its " +
+                             std::to_string(bytes.size()) + " bytes");
+        if (count <= 0)
+            Refuse(path, "cannot copy it into memory: " +
+                             std::string(count < 0 ? std::strerror(errno) : "nothing written"));
+        done += static_cast<std::size_t>(count);
+    }
+}
+
+// The copy is sealed once written: nothing can change or cut it while it is mapped.
+static int CopyIntoMemory(const std::string &path, const std::string &image) {
+    const std::string base = path.substr(path.rfind('/') + 1);
+    const int descriptor = memfd_create(base.c_str(), MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (descriptor < 0)
+        Refuse(path, "cannot copy it into memory: " + std::string(std::strerror(errno)));
+    try {
+        WriteAll(descriptor, image, path);
+        struct stat status;
+        if (fstat(descriptor, &status) != 0 ||
+            static_cast<uint64_t>(status.st_size) != image.size())
+            Refuse(path, "cannot copy it into memory: the copy is not the file's size");
+        if (fcntl(descriptor, F_ADD_SEALS,
+                  F_SEAL_WRITE | F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL))
+            Refuse(path, "cannot seal its copy in memory: " + std::string(std::strerror(errno)));
+    } catch (...) {
+        close(descriptor);
+        throw;
+    }
+    return descriptor;
+}
+
+// dlopen names the copy by its descriptor, which a later copy may reuse: a module left mapped
+// after dlclose keeps its descriptor, so that the name never stands for two modules.
+static void Release(void *handle, int memoryFile) {
+    const std::string name = "/proc/self/fd/" + std::to_string(memoryFile);
+    if (handle != nullptr)
+        dlclose(handle);
+    void *resident = dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    if (resident != nullptr)
+        dlclose(resident);
+    else
+        close(memoryFile);
+}
+
+// dlerror names the copy by its descriptor; the user knows the module by its path.
+static std::string LoaderError(const std::string &name, const std::string &path) {
+    const char *error = dlerror();
+    std::string text = error != nullptr ? error : "unknown error";
+    for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at))
+        text.replace(at, name.size(), path);
+    return text;
 }
 
 LoadedModule::LoadedModule(const std::string &path) {
-    const std::string copy = TemporaryCopy(path);
-    handle = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
-    unlink(copy.c_str()); // the mapping stays; nothing is left behind on disk
-    if (handle == nullptr)
-        throw Failure(exitBadInput, "cannot load module " + path + ": " + dlerror());
+    const std::string image = ReadModule(path);
+    CheckElfImage(path, image);
+    memoryFile = CopyIntoMemory(path, image);
+    const std::string name = "/proc/self/fd/" + std::to_string(memoryFile);
+    handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const std::string why = LoaderError(name, path);
+        Release(nullptr, memoryFile);
+        throw Failure(exitBadInput, "cannot load module " + path + ": " + why);
+    }
     entry = reinterpret_cast<EntryPoint>(dlsym(handle, "DllMain"));
     if (entry == nullptr) {
-        dlclose(handle);
-        throw Failure(exitBadInput, "module " + path + " has no entry point DllMain");
+        Release(handle, memoryFile);
+        Refuse(path, "it has no entry point DllMain");
     }
 }
 
-LoadedModule::~LoadedModule() {
-    if (handle != nullptr)
-        dlclose(handle);
-}
+LoadedModule::~LoadedModule() { Release(handle, memoryFile); }
 
 // An entry point answers true for every reason. One that refuses the attach is detached
 // again and the load fails, as the system loader does.

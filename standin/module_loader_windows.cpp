@@ -25,7 +25,25 @@ static void *EntryPointOf(HMODULE module) {
     return offset == 0 ? nullptr : const_cast<unsigned char *>(base + offset);
 }
 
+[[noreturn]] static void Refuse(const std::string &path, const std::string &why) {
+    throw Failure(exitBadInput, "cannot load module " + path + ": " + why);
+}
+
+// LoadLibrary's own refusals are terse ("not a valid Win32 application"); the file is first
+// held to what a module can be: a regular file of a sane size that starts as a DLL does.
+static void CheckModuleFile(const std::string &path) {
+    std::string image;
+    std::string why;
+    if (platform::ReadRegularFile(path, moduleSizeLimit, image, why) != platform::ReadOutcome::read)
+        Refuse(path, why);
+    if (image.empty())
+        Refuse(path, "it is empty");
+    if (image.compare(0, 2, "MZ") != 0)
+        Refuse(path, "it is not a Windows DLL (it does not start with MZ)");
+}
+
 LoadedModule::LoadedModule(const std::string &path) {
+    CheckModuleFile(path);
     HMODULE already = nullptr;
     if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, path.c_str(), &already))
         throw Failure(exitBadInput, "cannot load a fresh copy of module " + path +
@@ -35,12 +53,11 @@ LoadedModule::LoadedModule(const std::string &path) {
     if (module == nullptr && GetLastError() == ERROR_DLL_INIT_FAILED)
         throw Failure(exitFailed, "the module's entry point answered false to process attach");
     if (module == nullptr)
-        throw Failure(exitBadInput,
-                      "cannot load module " + path + ": " + platform::LastErrorText());
+        Refuse(path, platform::LastErrorText());
     void *start = EntryPointOf(module);
     if (start == nullptr) {
         FreeLibrary(module);
-        throw Failure(exitBadInput, "module " + path + " has no entry point");
+        Refuse(path, "it has no entry point");
     }
     handle = module;
     entry = reinterpret_cast<EntryPoint>(start);

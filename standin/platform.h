@@ -1,8 +1,9 @@
 // The few operating-system services of the stand-in that Linux and Windows spell differently:
-// where the executable lives, temporary and blocking directories, and which clock the
-// module reads.
+// where the executable lives, temporary and blocking directories, bounded file reads, and
+// which clock the module reads.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -22,6 +23,16 @@ bool MakeDirectory(const std::string &name);
 
 // Whether anything (file, folder, dangling link) is at `name`; links are not followed.
 bool PathExists(const std::string &name);
+
+enum class ReadOutcome { read, unreadable, notRegularFile, tooLarge };
+
+// Reads all of the file `name` into `bytes`, but only a regular file of at most `limit` bytes:
+// both are checked before a byte is read, so that a device, a FIFO or a huge file cannot hold
+// the reader or fill its memory. Otherwise `why` says what stood in the way in a few words:
+// the system's error text, "it is a directory", "it holds 70000 bytes, more than the limit of
+// 65536".
+ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::string &bytes,
+                            std::string &why);
 
 #ifdef _WIN32
 // GetLastError as "Windows error N: text".

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,10 +26,14 @@ std::string ExecutableDirectory() {
 }
 
 std::string MakeTemporaryDirectory(std::string &error) {
+    // TMPDIR names the folder when set; one that does not lead to a folder is an error, not a
+    // reason to put the files elsewhere.
     std::error_code noTemp;
-    std::filesystem::path folder = std::filesystem::temp_directory_path(noTemp);
-    if (noTemp)
-        folder = "/tmp";
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(noTemp);
+    if (noTemp) {
+        error = "no temporary folder: " + noTemp.message();
+        return std::string();
+    }
     const std::string pattern = (folder / "pfe-sim-XXXXXX").string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -44,6 +49,75 @@ bool MakeDirectory(const std::string &name) { return mkdir(name.c_str(), 0755) =
 bool PathExists(const std::string &name) {
     struct stat status;
     return lstat(name.c_str(), &status) == 0;
+}
+
+static std::string KindOfFile(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "it is a directory";
+    if (S_ISCHR(mode))
+        return "it is a character device, not a regular file";
+    if (S_ISBLK(mode))
+        return "it is a block device, not a regular file";
+    if (S_ISFIFO(mode))
+        return "it is a FIFO, not a regular file";
+    if (S_ISSOCK(mode))
+        return "it is a socket, not a regular file";
+    return "it is not a regular file";
+}
+
+// Reads up to size + 1 bytes: a file that grew or shrank since it was measured is refused.
+static bool ReadExactly(int descriptor, std::uintmax_t size, std::string &bytes, std::string &why) {
+    bytes.resize(static_cast<std::size_t>(size) + 1);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = read(descriptor, bytes.data() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0) {
+            why = std::strerror(errno);
+            return false;
+        }
+        if (count == 0)
+            break;
+        done += static_cast<std::size_t>(count);
+    }
+    if (done != size) {
+        why = "it changed size while it was read";
+        return false;
+    }
+    bytes.resize(done);
+    return true;
+}
+
+// The descriptor is checked, not the name: what is read is what was checked. O_NONBLOCK keeps
+// the open of a FIFO from waiting for a writer; O_NOCTTY keeps a terminal from becoming ours.
+ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::string &bytes,
+                            std::string &why) {
+    bytes.clear();
+    const int descriptor = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) {
+        why = std::strerror(errno);
+        return ReadOutcome::unreadable;
+    }
+    struct stat status;
+    ReadOutcome outcome = ReadOutcome::read;
+    if (fstat(descriptor, &status) != 0) {
+        why = std::strerror(errno);
+        outcome = ReadOutcome::unreadable;
+    } else if (!S_ISREG(status.st_mode)) {
+        why = KindOfFile(status.st_mode);
+        outcome = ReadOutcome::notRegularFile;
+    } else if (static_cast<std::uintmax_t>(status.st_size) > limit) {
+        why = "it holds " + std::to_string(status.st_size) + " bytes, more than the limit of " +
+              std::to_string(limit);
+        outcome = ReadOutcome::tooLarge;
+    } else if (!ReadExactly(descriptor, static_cast<std::uintmax_t>(status.st_size), bytes, why)) {
+        outcome = ReadOutcome::unreadable;
+    }
+    close(descriptor);
+    if (outcome != ReadOutcome::read)
+        bytes.clear();
+    return outcome;
 }
 
 } // namespace platform

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "standin/platform.h"
 
@@ -72,6 +74,47 @@ bool MakeDirectory(const std::string &name) { return _mkdir(name.c_str()) == 0; 
 
 bool PathExists(const std::string &name) {
     return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::string &bytes,
+                            std::string &why) {
+    bytes.clear();
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(name, error);
+    if (error) {
+        why = error.message();
+        return ReadOutcome::unreadable;
+    }
+    if (std::filesystem::is_directory(status)) {
+        why = "it is a directory";
+        return ReadOutcome::notRegularFile;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        why = "it is not a regular file";
+        return ReadOutcome::notRegularFile;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(name, error);
+    if (error) {
+        why = error.message();
+        return ReadOutcome::unreadable;
+    }
+    if (size > limit) {
+        why = "it holds " + std::to_string(size) + " bytes, more than the limit of " +
+              std::to_string(limit);
+        return ReadOutcome::tooLarge;
+    }
+    std::ifstream in(name, std::ios::binary);
+    bytes.resize(static_cast<std::size_t>(size) + 1); // one more: a file that grew is seen
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!in.is_open() || in.bad() || static_cast<std::uintmax_t>(in.gcount()) != size) {
+        why = !in.is_open() ? "it cannot be opened"
+              : in.bad()    ? "a read error"
+                            : "it changed size while it was read";
+        bytes.clear();
+        return ReadOutcome::unreadable;
+    }
+    bytes.resize(static_cast<std::size_t>(size));
+    return ReadOutcome::read;
 }
 
 } // namespace platform

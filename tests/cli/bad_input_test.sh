@@ -31,7 +31,7 @@ expect_error 2 "cameras.session:1: 'many' is not a number of camera creations" "
 printf 'aim 7\n' >entity.session
 expect_error 2 "entity.session:1: no entity 7 exists" "$sim" run entity.session
 printf 'frame\n' >ok.session
-expect_error 2 "cannot read module $work/nowhere.so" "$sim" run --module nowhere.so ok.session
+expect_error 2 "cannot load module $work/nowhere.so: No such file or directory" "$sim" run --module nowhere.so ok.session
 expect_error 2 "cannot make a temporary" env TMPDIR="$work/nowhere" "$sim" run --temp-dir ok.session
 
 # An unreadable directory: its script and its export cannot be read.
@@ -48,13 +48,16 @@ expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show
 expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show a.xml b.xml
 expect_error 2 "cannot read absent.xml: No such file or directory" "$sim" show absent.xml
 expect_error 2 "cannot read folder.session: it is a directory" "$sim" show folder.session
-expect_error 1 "/dev/zero:0: more than 64 KiB, too long for an export" "$sim" show /dev/zero
+expect_error 2 "cannot read /dev/zero: it is a character device, not a regular file" "$sim" show /dev/zero
+head -c 70000 /dev/zero >big.xml
+expect_error 1 "big.xml:0: more than 64 KiB, too long for an export" "$sim" show big.xml
 printf '      <expressions>\n      </expressions>' >unix.xml
 expect_error 1 "unix.xml:1: the line ends with LF alone" "$sim" show unix.xml
 
 # play: no terminal on standard input, or a wrong option.
 expect_error 2 "play reads keys from a terminal, and standard input is not one" "$sim" play
-expect_error 2 "play takes no '--bogus'" "$sim" play --bogus
+expect_error 2 "unknown option --bogus for play" "$sim" play --bogus
+expect_error 2 "play takes no 'extra'" "$sim" play extra
 expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" play --screen 10
 expect_error 2 "--module needs a value" "$sim" play --module
 

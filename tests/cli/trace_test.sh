@@ -13,7 +13,7 @@ tap F7
 tap RIGHT
 frame
 SESSION
-"$sim" run --trace select.session >stdout.txt 2>stderr.txt || fail "run --trace: $(cat stderr.txt)"
+"$sim" run -q --trace select.session >stdout.txt 2>stderr.txt || fail "run --trace: $(cat stderr.txt)"
 
 # Every line is one call: frame, name, hash, arguments.
 bad=$(grep -cvE '^frame [0-9]+: [A-Z_]+ \(0x[0-9A-F]{16}\)( .*)?$' stdout.txt)

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -95,6 +99,40 @@ TEST(ReadExport, AcceptsEmptyExportsAndNotANumber) {
     EXPECT_EQ(items[2].value, "0.100000");
 }
 
+// Values as "%f" prints floats, sampled across every exponent, NaNs and infinities with
+// either sign among them: each is taken. Where floats lie 8e-6 apart or more, "%f" of a
+// float plus a quarter of that spacing is no float's text (none lies within the half of the
+// last decimal around it): each is refused.
+TEST(ReadExport, TakesExactlyTheTextsPrintfGivesForFloats) {
+    int taken = 0;
+    int refused = 0;
+    for (uint64_t bits = 0; bits <= 0xFFFFFFFFu; bits += 65521) {
+        const uint32_t pattern = static_cast<uint32_t>(bits);
+        float value;
+        std::memcpy(&value, &pattern, sizeof value);
+        if (std::fabs(value) < 0.1f) // left out of exports
+            continue;
+        char text[64];
+        std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
+        EXPECT_NO_THROW(ReadExport(Export(Item("36106", text)), table)) << text;
+        ++taken;
+        if (!std::isfinite(value))
+            continue;
+        const double spacing =
+            static_cast<double>(std::nextafter(std::fabs(value), INFINITY) - std::fabs(value));
+        char between[64];
+        std::snprintf(between, sizeof between, "%f",
+                      static_cast<double>(value) + std::copysign(spacing / 4, value));
+        if (spacing < 8e-6)
+            continue;
+        EXPECT_THROW(ReadExport(Export(Item("36106", between)), table), Failure)
+            << between << " is no float's text; " << text << " is";
+        ++refused;
+    }
+    EXPECT_GT(taken, 30000);
+    EXPECT_GT(refused, 25000);
+}
+
 struct Bad {
     const char *what;
     std::string bytes;
@@ -126,8 +164,8 @@ TEST(ReadExport, NamesTheLineOfEverythingTheEditorWouldNotWrite) {
         {"id twice", Export(jaw + jaw), 7, "appears a second time; the first is on line 3"},
         {"out of table order", Export(Item("60334", "0.400000") + jaw), 7,
          "comes after id 60334 (PEDEXPRESS_JAW_WIDTH)"},
-        {"five decimals", Export(Item("36106", "0.40000")), 4, "not a number with six decimals"},
-        {"exponent", Export(Item("36106", "4e-1")), 4, "not a number with six decimals"},
+        {"five decimals", Export(Item("36106", "0.40000")), 4, "not one the editor writes"},
+        {"exponent", Export(Item("36106", "4e-1")), 4, "not one the editor writes"},
         {"value inside the threshold", Export(Item("36106", "0.099999")), 4,
          "lies inside (-0.1, 0.1)"},
         {"negative zero", Export(Item("36106", "-0.000000")), 4, "lies inside"},
@@ -163,32 +201,51 @@ TEST_F(ShowExportTest, ListsFeaturesOrReportsOneLine) {
     std::ofstream("bad.xml", std::ios::binary) << Export(Item("36106", "0.05"));
     std::filesystem::create_directory("folder");
     std::ostringstream out, err;
-    EXPECT_EQ(ShowExport({"good.xml"}, table, out, err), 0);
+    EXPECT_EQ(ShowExport("good.xml", table, out, err), 0);
     EXPECT_EQ(out.str(), "good.xml: 2 features\n"
                          "  PEDEXPRESS_JAW_HEIGHT  id 36106   0.400000\n"
                          "  PEDEXPRESS_JAW_WIDTH   id 60334  -0.300000\n");
     EXPECT_EQ(err.str(), "");
 
     const struct {
-        std::vector<std::string> args;
+        std::string file;
         int status;
         const char *message;
     } failures[] = {
-        {{"bad.xml"},
-         1,
-         "bad.xml:4: the value \"0.05\" is not a number with six decimals as the editor writes "
-         "it\n"},
-        {{"missing.xml"}, 2, "pfe-sim: cannot read missing.xml: No such file or directory\n"},
-        {{"folder"}, 2, "pfe-sim: cannot read folder: it is a directory\n"},
-        {{}, 2, "pfe-sim: usage: pfe-sim show FILE.xml\n"},
-        {{"good.xml", "bad.xml"}, 2, "pfe-sim: usage: pfe-sim show FILE.xml\n"},
-        {{"--all"}, 2, "pfe-sim: usage: pfe-sim show FILE.xml\n"},
+        {"bad.xml", 1,
+         "bad.xml:4: the value \"0.05\" is not one the editor writes (\"%f\" of a float: six "
+         "decimals and a value a float holds, or nan, -nan, inf, -inf)\n"},
+        {"missing.xml", 2, "pfe-sim: cannot read missing.xml: No such file or directory\n"},
+        {"folder", 2, "pfe-sim: cannot read folder: it is a directory\n"},
     };
     for (const auto &failure : failures) {
         std::ostringstream quiet, message;
-        EXPECT_EQ(ShowExport(failure.args, table, quiet, message), failure.status);
+        EXPECT_EQ(ShowExport(failure.file, table, quiet, message), failure.status);
         EXPECT_EQ(message.str(), failure.message);
         EXPECT_EQ(quiet.str(), "");
+    }
+}
+
+// The size is checked before a byte is read, and only a regular file is read: a FIFO with no
+// writer would otherwise hold the reader for ever.
+TEST_F(ShowExportTest, ReadsOnlyRegularFilesUpToTheLimit) {
+    std::ofstream("limit.xml", std::ios::binary) << std::string(maxExportBytes, 'x');
+    std::ofstream("over.xml", std::ios::binary) << std::string(maxExportBytes + 1, 'x');
+    ASSERT_EQ(mkfifo("pipe.xml", 0600), 0);
+    const struct {
+        const char *file;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"limit.xml", 1, "limit.xml:1: expected \"      <expressions>\", found \"xxxx"},
+        {"over.xml", 1, "over.xml:0: more than 64 KiB, too long for an export\n"},
+        {"pipe.xml", 2, "pfe-sim: cannot read pipe.xml: it is a FIFO, not a regular file\n"},
+    };
+    for (const auto &each : cases) {
+        std::ostringstream out, err;
+        EXPECT_EQ(ShowExport(each.file, table, out, err), each.status) << each.file;
+        EXPECT_EQ(err.str().rfind(each.message, 0), 0u) << err.str();
+        EXPECT_EQ(out.str(), "");
     }
 }
 

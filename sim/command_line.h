@@ -1,0 +1,44 @@
+// pfe-sim's command line, read in one place for the tool and its three commands. Options are
+// read as getopt_long readers know them: `--opt value` and `--opt=value`, short flags alone or
+// together (`-q`, `-qh`), options and operands in any order, `--` ending the options; `-h`,
+// `--help` and `--version` for the tool and every command.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim/session_script.h"
+
+struct RunOptions {
+    ScriptOptions script;
+    bool temporaryDirectory = false; // each script in a fresh folder, removed afterwards
+    bool quiet = false;              // no line for a script that passes, no summary
+    std::vector<std::string> files;
+};
+
+struct PlayOptions {
+    std::string modulePath;
+    int width = 0; // 0: fit the terminal
+    int height = 0;
+};
+
+struct ShowOptions {
+    std::string file;
+};
+
+enum class Command { help, version, run, play, show };
+
+struct CommandLine {
+    Command command = Command::help;
+    std::string helpText; // what --help prints, for Command::help
+    RunOptions run;
+    PlayOptions play;
+    ShowOptions show;
+};
+
+// Reads the arguments that follow the program's name. `defaultModule` is the module run and
+// play load without --module. A usage error throws Failure (exitBadInput) with one line.
+CommandLine ReadCommandLine(const std::vector<std::string> &args, const std::string &defaultModule);
+
+// --screen's WIDTHxHEIGHT: two decimal numbers, 20 to 1000 columns by 10 to 1000 rows.
+bool ParseScreenSize(const std::string &text, int &width, int &height);
