@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/xml_reader.h"
+#include "standin/game_facts.h"
 
 static std::vector<std::string> featureNames;
 static std::vector<uint32_t> featureIds;
@@ -28,11 +29,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 static std::string EditorBytes(const std::vector<ExportItem> &items) {
-    std::string bytes = "      <expressions>\r\n";
+    std::string itemLines;
     for (const ExportItem &item : items)
-        bytes += "        <Item>\r\n          <id value=\"" + std::to_string(item.id) +
-                 "\"/>\r\n          <value value=\"" + item.value + "\"/>\r\n        </Item>\r\n";
-    return bytes + "      </expressions>";
+        itemLines += facts::ExportItemLines(item.id, item.value);
+    return facts::ExportBytes(itemLines);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

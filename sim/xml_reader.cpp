@@ -7,17 +7,18 @@
 #include <cstring>
 #include <ostream>
 
+#include "standin/game_facts.h"
 #include "standin/platform.h"
 
 namespace {
 
-const char *const openingLine = "      <expressions>";
-const char *const closingLine = "      </expressions>";
-const char *const itemLine = "        <Item>";
-const char *const itemEndLine = "        </Item>";
-const char *const idPrefix = "          <id value=\"";
-const char *const valuePrefix = "          <value value=\"";
-const char *const elementEnd = "\"/>";
+const char *const openingLine = facts::exportOpening;
+const char *const closingLine = facts::exportClosing;
+const char *const itemLine = facts::exportItemOpening;
+const char *const itemEndLine = facts::exportItemClosing;
+const char *const idPrefix = facts::exportIdPrefix;
+const char *const valuePrefix = facts::exportValuePrefix;
+const char *const elementEnd = facts::exportAttributeEnd;
 
 enum class Ending { crlf, lf, none };
 

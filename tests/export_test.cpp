@@ -76,16 +76,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char *const emptyExport = "      <expressions>\r\n      </expressions>";
+const std::string emptyExport = facts::ExportBytes("");
 
-std::string Item(uint32_t id, const char *value) {
-    return std::string("        <Item>\r\n          <id value=\"") + std::to_string(id) +
-           "\"/>\r\n          <value value=\"" + value + "\"/>\r\n        </Item>\r\n";
-}
+std::string Item(uint32_t id, const char *value) { return facts::ExportItemLines(id, value); }
 
-std::string Expressions(const std::string &items) {
-    return std::string("      <expressions>\r\n") + items + "      </expressions>";
-}
+std::string Expressions(const std::string &items) { return facts::ExportBytes(items); }
 
 // The outcome of an export run in a child process.
 struct ChildExport {

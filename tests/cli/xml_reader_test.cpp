@@ -22,14 +22,15 @@ namespace {
 
 const FeatureTable table{faceFeatureNames, faceFeatureIds, faceFeatureCount};
 
+// Built from the pieces, not from the editor's table: an id may be any text here.
 std::string Item(const std::string &id, const std::string &value) {
-    return "        <Item>\r\n          <id value=\"" + id + "\"/>\r\n          <value value=\"" +
-           value + "\"/>\r\n        </Item>\r\n";
+    return std::string(facts::exportItemOpening) + facts::exportLineEnd + facts::exportIdPrefix +
+           id + facts::exportAttributeEnd + facts::exportLineEnd + facts::exportValuePrefix +
+           value + facts::exportAttributeEnd + facts::exportLineEnd + facts::exportItemClosing +
+           facts::exportLineEnd;
 }
 
-std::string Export(const std::string &items) {
-    return "      <expressions>\r\n" + items + "      </expressions>";
-}
+std::string Export(const std::string &items) { return facts::ExportBytes(items); }
 
 // A fresh working directory for one test, removed afterwards.
 class InTemporaryDirectory : public ::testing::Test {
