@@ -175,7 +175,8 @@ TEST_F(HostRulesTest, BrokenNativeCallsStopTheRunNamingTheFault) {
 class RuleBreakingModuleTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        game.world.Spawn(playerHandle, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
+        game.world.Spawn(playerHandle, EntityKind::ped, HashOfName(facts::defaultPlayerModel),
+                         true);
         game.world.playerPed = playerHandle;
     }
     static std::string PathOf(const std::string &fault) {

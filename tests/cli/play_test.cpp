@@ -24,8 +24,9 @@ namespace fs = std::filesystem;
 // nothing), or while the player's own ped is edited.
 std::vector<DrawnText> ModuleFrame(bool aimAtTownsman, bool edit) {
     Game game;
-    game.world.Spawn(1000, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
-    game.world.playerPed = 1000;
+    game.world.Spawn(facts::defaultPlayerPed, EntityKind::ped,
+                     HashOfName(facts::defaultPlayerModel), true);
+    game.world.playerPed = facts::defaultPlayerPed;
     game.world.Spawn(2, EntityKind::ped, HashOfName("A_M_M_VALTOWNFOLK_01"), true);
     game.LoadModule(PFE_MODULE_PATH);
     game.world.freeAiming = aimAtTownsman;
@@ -33,8 +34,8 @@ std::vector<DrawnText> ModuleFrame(bool aimAtTownsman, bool edit) {
     game.RunFrame();
     if (edit) {
         game.world.freeAiming = false;
-        game.KeyDown(0x76); // F7
-        game.KeyUp(0x76);
+        game.KeyDown(keys::f7);
+        game.KeyUp(keys::f7);
         game.RunFrame();
         game.RunFrame();
     }

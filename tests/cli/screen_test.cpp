@@ -37,13 +37,14 @@ DrawnText Text(const std::string &text, float x, float y, float scale = 0.5f) {
 }
 
 // The editor's overlay as it draws it: the list at (0.03, 0.06), the marker at 0.02 and
-// 0.06 + cursor * 0.01665, both at scale 0.27.
+// the list origin + cursor * the row pitch, both at the list scale.
 std::vector<DrawnText> Overlay(int cursor) {
     std::string list;
     for (int i = 0; i < 54; ++i)
         list += "FEATURE_" + std::to_string(i) + " = 0.00\n";
     return {Text("Press F8 to save XML", 0.02f, 0.02f), Text(list, 0.03f, 0.06f, 0.27f),
-            Text("->", 0.02f, static_cast<float>(cursor) * 0.01665f + 0.06f, 0.27f)};
+            Text("->", 0.02f,
+                 static_cast<float>(cursor) * facts::featureRowPitch + facts::featureListY, 0.27f)};
 }
 
 TEST(Screen, PlacesTextsAtTheirScreenFractions) {
@@ -127,8 +128,8 @@ TEST(Screen, PlacementsMatchTheGrid) {
     EXPECT_EQ(placed[2].anchorLine, 5);
     EXPECT_EQ(placed[2].row, 7);
     // A text between two lines of the list is not taken for one of them.
-    const std::vector<DrawnText> between = {Overlay(0)[1],
-                                            Text("x", 0.5f, 0.06f + 2.5f * 0.01665f)};
+    const std::vector<DrawnText> between = {
+        Overlay(0)[1], Text("x", 0.5f, facts::featureListY + 2.5f * facts::featureRowPitch)};
     EXPECT_EQ(PlaceTexts(between, layout)[1].anchorText, -1);
     EXPECT_EQ(PlaceTexts(between, layout)[1].row, 4);
 }

@@ -55,8 +55,9 @@ using ReadExportTest = InTemporaryDirectory;
 // The module itself writes the file: the reader must take it as it is.
 TEST_F(ReadExportTest, AcceptsWhatTheEditorWrites) {
     Game game;
-    game.world.Spawn(1000, EntityKind::ped, HashOfName("PLAYER_ZERO"), true);
-    game.world.playerPed = 1000;
+    game.world.Spawn(facts::defaultPlayerPed, EntityKind::ped,
+                     HashOfName(facts::defaultPlayerModel), true);
+    game.world.playerPed = facts::defaultPlayerPed;
     game.world.Spawn(2, EntityKind::ped, HashOfName("A_M_M_VALTOWNFOLK_01"), true);
     game.LoadModule(PFE_MODULE_PATH);
     game.world.freeAiming = true;
