@@ -3,22 +3,25 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+
+#include "standin/platform.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// What a path that is not a regular file is, as the reason it cannot be read.
+// What a path that is not a regular file is, as the reason it cannot be read (in the words of
+// the stand-in's reader).
 std::string KindProblem(fs::file_type type) {
     switch (type) {
     case fs::file_type::directory:
         return "it is a directory";
     case fs::file_type::character:
+        return "it is a character device, not a regular file";
     case fs::file_type::block:
-        return "it is a device, not a regular file";
+        return "it is a block device, not a regular file";
     case fs::file_type::fifo:
-        return "it is a pipe, not a regular file";
+        return "it is a FIFO, not a regular file";
     case fs::file_type::socket:
         return "it is a socket, not a regular file";
     default:
@@ -53,36 +56,22 @@ bool RegularFileSize(const std::string &path, std::uintmax_t &size, std::string 
     return true;
 }
 
+// The reading itself is the stand-in's bounded reader of regular files: the file is examined
+// through the descriptor it is read from, so nothing can be swapped in between.
 InputFile ReadInputFile(const std::string &path, std::uintmax_t limit, const std::string &holder) {
     InputFile file;
-    std::uintmax_t size = 0;
-    if (!RegularFileSize(path, size, file.why, file.missing))
-        return file;
-    if (size > limit) {
+    std::error_code error;
+    file.missing = fs::symlink_status(path, error).type() == fs::file_type::not_found;
+    switch (platform::ReadRegularFile(path, limit, file.bytes, file.why)) {
+    case platform::ReadOutcome::read:
+        file.read = true;
+        break;
+    case platform::ReadOutcome::tooLarge:
         file.why = TooLarge(limit, holder);
-        return file;
+        break;
+    case platform::ReadOutcome::notRegularFile:
+    case platform::ReadOutcome::unreadable:
+        break;
     }
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        file.why = errno != 0 ? std::strerror(errno) : "it cannot be opened";
-        return file;
-    }
-    // Read in pieces up to the limit, not up to the size measured: the file may have grown.
-    char piece[16384];
-    while (in.read(piece, sizeof piece) || in.gcount() > 0) {
-        file.bytes.append(piece, static_cast<std::size_t>(in.gcount()));
-        if (file.bytes.size() > limit) {
-            file.bytes.clear();
-            file.why = TooLarge(limit, holder);
-            return file;
-        }
-    }
-    if (in.bad()) {
-        file.bytes.clear();
-        file.why = "a read error";
-        return file;
-    }
-    file.read = true;
     return file;
 }

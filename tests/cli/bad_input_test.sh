@@ -21,7 +21,7 @@ mkdir folder.session
 expect_error 2 "folder.session:0: cannot read the script: it is a directory" "$sim" run folder.session
 printf 'frame\ntap F13\n' >key.session
 expect_error 2 "key.session:2: unknown key 'F13'" "$sim" run key.session
-expect_error 2 "/dev/zero:0: cannot read the script: it is a device" "$sim" run /dev/zero
+expect_error 2 "/dev/zero:0: cannot read the script: it is a character device" "$sim" run /dev/zero
 printf 'jump 3\n' >command.session
 expect_error 2 "command.session:1: unknown command 'jump'" "$sim" run command.session
 printf 'frame 1 2\n' >count.session

@@ -49,11 +49,11 @@ ln -s /dev/zero zero.xml
 
 # Golden files: regular files of at most a limit, refused before a byte is read.
 printf 'expect same-file present.txt /dev/zero\n' >golden-zero.session
-within 5 expect_error 2 "golden-zero.session:1: cannot read the golden file /dev/zero: it is a device, not a regular file" "$sim" run golden-zero.session
+within 5 expect_error 2 "golden-zero.session:1: cannot read the golden file /dev/zero: it is a character device, not a regular file" "$sim" run golden-zero.session
 printf 'expect same-file present.txt golden.d\n' >golden-dir.session
 expect_error 2 "cannot read the golden file $work/golden.d: it is a directory" "$sim" run golden-dir.session
 printf 'expect same-file present.txt pipe.xml\n' >golden-pipe.session
-within 5 expect_error 2 "cannot read the golden file $work/pipe.xml: it is a pipe, not a regular file" "$sim" run golden-pipe.session
+within 5 expect_error 2 "cannot read the golden file $work/pipe.xml: it is a FIFO, not a regular file" "$sim" run golden-pipe.session
 truncate -s 1G huge.xml
 printf 'expect same-file present.txt huge.xml\n' >golden-huge.session
 within 5 expect_error 2 "cannot read the golden file $work/huge.xml: it is larger than" "$sim" run golden-huge.session
@@ -63,14 +63,14 @@ grep -qE 'larger than [0-9]+ bytes, the limit for a golden file$' stderr.txt || 
 printf 'expect same-file dir.xml present.txt\n' >same-dir.session
 expect_error 1 "same-dir.session:1: expected file dir.xml with the bytes of present.txt; it is a directory" "$sim" run same-dir.session
 printf 'expect same-file zero.xml present.txt\n' >same-zero.session
-within 5 expect_error 1 "expected file zero.xml with the bytes of present.txt; it is a device, not a regular file" "$sim" run same-zero.session
+within 5 expect_error 1 "expected file zero.xml with the bytes of present.txt; it is a character device, not a regular file" "$sim" run same-zero.session
 printf 'expect same-file huge.xml present.txt\n' >same-huge.session
 within 5 expect_error 1 "expected file huge.xml with the bytes of present.txt; it is larger than" "$sim" run same-huge.session
 grep -qE 'larger than [0-9]+ bytes, the limit for a compared file$' stderr.txt || fail "compared-file limit not named: $(cat stderr.txt)"
 printf 'expect file dir.xml 4096\n' >size-dir.session
 expect_error 1 "size-dir.session:1: expected file dir.xml of 4096 bytes; it is a directory" "$sim" run size-dir.session
 printf 'expect file pipe.xml 0\n' >size-pipe.session
-within 5 expect_error 1 "expected file pipe.xml of 0 bytes; it is a pipe, not a regular file" "$sim" run size-pipe.session
+within 5 expect_error 1 "expected file pipe.xml of 0 bytes; it is a FIFO, not a regular file" "$sim" run size-pipe.session
 printf 'expect file absent.xml 5\n' >size-absent.session
 expect_error 1 "expected file absent.xml of 5 bytes; there is no such file" "$sim" run size-absent.session
 
@@ -88,7 +88,7 @@ else
   printf '#' >>full.session
   expect_error 2 "full.session:0: cannot read the script: it is larger than $limit bytes" "$sim" run full.session
 fi
-within 5 expect_error 2 "pipe.xml:0: cannot read the script: it is a pipe, not a regular file" "$sim" run pipe.xml
+within 5 expect_error 2 "pipe.xml:0: cannot read the script: it is a FIFO, not a regular file" "$sim" run pipe.xml
 
 # What editors put around lines: a byte-order mark first, CR LF or a lone CR at each line's end.
 printf '\xef\xbb\xbfframe\nexpect camera none\n' >bom.session
