@@ -43,7 +43,6 @@ constexpr int narrowestGrid = 20;
 constexpr int chromeRows = 6;
 constexpr int fewestGridRows = 3;
 // A directory this full is not searched whole for what blocks an export.
-constexpr int entriesSearched = 10000;
 
 // ---- key decoding ----------------------------------------------------------------------------
 
@@ -306,23 +305,10 @@ std::string WhyNoNewFile(const std::string &directory) {
     return "no file can be made in " + directory + ": " + std::strerror(error);
 }
 
-// The editor checks that NAME takes writing if it exists, may write beside it first (under a
-// name that starts with NAME), and needs to make a file in the directory.
+// The editor checks that NAME takes writing if it exists, and needs to make a file in the
+// directory when it does not. Nothing else can block it: its temporary names are its own.
 std::string WhyCannotOpen(const std::string &directory, const std::string &name) {
-    const fs::path folder(directory);
-    std::string why = WhyNotWritable(folder / name, name);
-    if (!why.empty())
-        return why;
-    std::error_code error;
-    int searched = 0;
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end && why.empty();
-         entry.increment(error)) {
-        const std::string other = entry->path().filename().string();
-        if (++searched > entriesSearched)
-            break;
-        if (other.size() > name.size() && other.compare(0, name.size(), name) == 0)
-            why = WhyNotWritable(entry->path(), other);
-    }
+    std::string why = WhyNotWritable(fs::path(directory) / name, name);
     if (why.empty())
         why = WhyNoNewFile(directory);
     if (why.empty())

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -115,6 +117,7 @@ class ExplainExportFailureTest : public ::testing::Test {
         std::vector<std::string> names;
         for (const auto &entry : fs::directory_iterator(directory))
             names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
     }
     std::string directory;
@@ -131,16 +134,15 @@ TEST_F(ExplainExportFailureTest, NamesWhatStandsInTheWayOfOpening) {
     ASSERT_EQ(mkfifo((directory + "/Moulary_PLAYER_ZERO.xml").c_str(), 0600), 0);
     EXPECT_EQ(Explain(status), "why: Moulary_PLAYER_ZERO.xml is not a regular file");
     fs::remove(directory + "/Moulary_PLAYER_ZERO.xml");
-    // A file written beside the target first, under a name that starts with it.
+    // Names alike, even a directory at the old fixed temporary name, block no export and
+    // are no cause.
     fs::create_directory(directory + "/Moulary_PLAYER_ZERO.xml.tmp");
-    EXPECT_EQ(Explain(status), "why: Moulary_PLAYER_ZERO.xml.tmp is a directory");
-    fs::remove(directory + "/Moulary_PLAYER_ZERO.xml.tmp");
-    // Nothing in the way now; a file named alike that takes writing is no cause.
     std::ofstream(directory + "/Moulary_PLAYER_ZERO.xml.bak") << "x";
     EXPECT_EQ(Explain(status), "why: nothing stands in the way of Moulary_PLAYER_ZERO.xml in " +
                                    directory + " now; F8 tries again");
     // The probes leave nothing behind.
-    EXPECT_EQ(Entries(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml.bak"});
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"Moulary_PLAYER_ZERO.xml.bak",
+                                                   "Moulary_PLAYER_ZERO.xml.tmp"}));
 }
 
 TEST_F(ExplainExportFailureTest, NamesTheFolderThatTakesNoNewFile) {
