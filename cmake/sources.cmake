@@ -33,6 +33,7 @@ set(PFE_STANDIN_SOURCES
 # `show` names the features of an export from the module's own table.
 set(PFE_SIM_SOURCES
     ${PFE_ROOT}/sim/command_line.cpp
+    ${PFE_ROOT}/sim/failure.cpp
     ${PFE_ROOT}/sim/temporary_directory.cpp
     ${PFE_ROOT}/sim/session_script.cpp
     ${PFE_ROOT}/sim/input_file.cpp

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <utility>
 
-#include "standin/failure.h"
+#include "sim/failure.h"
 
 namespace {
 

@@ -59,35 +59,33 @@ static int ModuleLoadFailure(const std::string &path) {
         Game game;
         game.LoadModule(path);
         return 0;
-    } catch (const Failure &error) {
-        std::cerr << "pfe-sim: " << error.what() << "\n";
-        return error.status;
+    } catch (...) {
+        return ReportCurrentError(std::cerr);
     }
 }
 
 // Plays one script in a directory made for it, removed afterwards with what the run left.
-static int PlayInTemporaryDirectory(const std::string &file, const std::vector<ScriptStep> &steps,
-                                    const ScriptOptions &options, ScriptTally &tally) {
+static int PlayInTemporaryDirectory(const Script &script, const ScriptOptions &options,
+                                    ScriptTally &tally) {
     const TemporaryDirectory directory;
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(directory.Path());
-    const int status = PlayScript(file, steps, options, std::cout, std::cerr, tally);
+    const int status = PlayScript(script, options, std::cout, std::cerr, tally);
     std::filesystem::current_path(previous);
     return status;
 }
 
 static int PlayOne(const std::string &file, const RunOptions &run, ScriptTally &tally) {
-    std::vector<ScriptStep> steps;
+    Script script;
     try {
-        steps = ParseScriptFile(file);
+        script = ParseScriptFile(file);
     } catch (const Failure &error) {
         std::cerr << error.what() << "\n";
         return error.status;
     }
-    const std::string scriptPath = AbsolutePath(file);
     return run.temporaryDirectory
-               ? PlayInTemporaryDirectory(scriptPath, steps, run.script, tally)
-               : PlayScript(scriptPath, steps, run.script, std::cout, std::cerr, tally);
+               ? PlayInTemporaryDirectory(script, run.script, tally)
+               : PlayScript(script, run.script, std::cout, std::cerr, tally);
 }
 
 // One line per script, "ok FILE (N frames, M exports)" or "FAIL FILE", and a closing
@@ -178,12 +176,8 @@ int main(int argc, char **argv) {
     int status;
     try {
         status = Dispatch(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const Failure &error) {
-        std::cerr << "pfe-sim: " << error.what() << "\n";
-        status = error.status;
-    } catch (const std::exception &error) {
-        std::cerr << "pfe-sim: " << error.what() << "\n";
-        status = exitBadInput;
+    } catch (...) {
+        status = ReportCurrentError(std::cerr);
     }
     std::string why;
     if (!OutputWritten(why)) {

@@ -35,6 +35,7 @@ class ScriptRun {
     const ScriptOptions &options;
     std::ostream &out;
     std::ostream &err;
+    std::string file;
     std::string scriptDirectory;
     const ScriptStep *step = nullptr;
     int failures = 0;
@@ -44,7 +45,7 @@ class ScriptRun {
 
     void Fail(const std::string &what) {
         ++failures;
-        err << step->file << ":" << step->line << ": " << what << "\n";
+        err << file << ":" << step->line << ": " << what << "\n";
     }
     void RunFrames(int count);
     void Spawned(int32_t handle);
@@ -727,8 +728,16 @@ static std::string_view NextLine(std::string_view &rest) {
     return line;
 }
 
-std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::string &text) {
-    std::vector<ScriptStep> steps;
+// The folder of the script, absolute, so that a run in another folder finds its golden files.
+static std::string DirectoryOf(const std::string &file) {
+    std::error_code error;
+    const std::string path = std::filesystem::absolute(file, error).generic_string();
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+Script ParseScriptText(const std::string &file, const std::string &text) {
+    Script script{file, DirectoryOf(file), {}};
     std::string_view rest = text;
     if (rest.starts_with("\xEF\xBB\xBF")) // the byte-order mark some editors put first
         rest.remove_prefix(3);
@@ -743,22 +752,18 @@ std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::stri
         line.words = SplitWords(source, line);
         if (line.words.empty())
             continue;
-        steps.push_back(ScriptStep{file, number, ParseLine(line)});
+        script.steps.push_back(ScriptStep{number, ParseLine(line)});
     }
-    return steps;
+    return script;
 }
 
-std::vector<ScriptStep> ParseScriptFile(const std::string &file) {
+Script ParseScriptFile(const std::string &file) {
     const InputFile script = ReadInputFile(file, maxScriptBytes, "a script");
     if (!script.read)
         throw Failure(exitBadInput, file + ":0: cannot read the script: " + script.why);
     return ParseScriptText(file, script.bytes);
 }
 
-static std::string DirectoryOf(const std::string &file) {
-    const std::size_t slash = file.rfind('/');
-    return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
-}
 
 static std::string TraceArgument(char kind, uint64_t slot) {
     char text[64];
@@ -814,9 +819,9 @@ static void TraceCall(std::ostream &out, const NativeCallRecord &call) {
     out << "\n";
 }
 
-int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
-               const ScriptOptions &options, std::ostream &out, std::ostream &err,
-               ScriptTally &tally) {
+int PlayScript(const Script &script, const ScriptOptions &options, std::ostream &out,
+               std::ostream &err, ScriptTally &tally) {
+    const std::string &file = script.file;
     Game game;
     // The frames run are counted on every way out of the run.
     struct FrameCount {
@@ -825,7 +830,8 @@ int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
         ~FrameCount() { tally.frames = game.FrameNumber(); }
     } frameCount{game, tally};
     ScriptRun run(game, options, out, err);
-    run.scriptDirectory = DirectoryOf(file);
+    run.file = file;
+    run.scriptDirectory = script.directory;
     game.callObserver = [&out, &options, &tally](const NativeCallRecord &call) {
         if (options.trace)
             TraceCall(out, call);
@@ -835,26 +841,30 @@ int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
     };
     try {
         game.LoadModule(options.modulePath);
-    } catch (const Failure &error) {
-        err << "pfe-sim: " << error.what() << "\n";
-        return error.status;
+    } catch (...) {
+        return ReportCurrentError(err);
     }
-    for (const ScriptStep &step : steps) {
+    for (const ScriptStep &step : script.steps) {
         run.step = &step;
         try {
             step.run(run);
         } catch (const Failure &error) {
             // A failure may concern an earlier line than the step that found it.
-            err << step.file << ":" << (error.line > 0 ? error.line : step.line) << ": "
-                << (error.status == exitFailed ? "the run stopped: " : "") << error.what() << "\n";
+            err << file << ":" << (error.line > 0 ? error.line : step.line) << ": "
+                << error.what() << "\n";
             return error.status;
+        } catch (const GameError &error) {
+            err << file << ":" << step.line << ": "
+                << (error.kind == GameError::Kind::ruleBroken ? "the run stopped: " : "")
+                << error.what() << "\n";
+            return ExitStatus(error);
         }
     }
     try {
         game.UnloadModule();
-    } catch (const Failure &stopped) {
+    } catch (const GameError &stopped) {
         err << file << ": the run stopped while unloading: " << stopped.what() << "\n";
-        return 1;
+        return ExitStatus(stopped);
     }
     return run.failures == 0 ? 0 : 1;
 }

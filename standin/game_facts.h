@@ -64,6 +64,8 @@ constexpr const char *defaultPlayerModel = "PLAYER_ZERO";
 // The pose the editor holds its ped in.
 constexpr const char *poseDictionary = "mini_games@story@mud5@cracksafe@small_r@safe";
 constexpr const char *poseClip = "open";
+// The type hash of the scripted camera, the one camera type the editor creates.
+constexpr uint32_t scriptedCameraType = 26379945;
 
 // The feature list: its origin and the screen-height pitch of its lines at its scale, which
 // the cursor marker steps by.

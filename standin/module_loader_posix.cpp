@@ -15,12 +15,12 @@
 #include <cstring>
 #include <string>
 
-#include "standin/failure.h"
+#include "standin/game_error.h"
 #include "standin/module_loader.h"
 #include "standin/platform.h"
 
 [[noreturn]] static void Refuse(const std::string &path, const std::string &why) {
-    throw Failure(exitBadInput, "cannot load module " + path + ": " + why);
+    throw GameError(GameError::Kind::moduleRefused, "cannot load module " + path + ": " + why);
 }
 
 static std::string ReadModule(const std::string &path) {
@@ -147,7 +147,7 @@ LoadedModule::LoadedModule(const std::string &path) {
     if (handle == nullptr) {
         const std::string why = LoaderError(name, path);
         Release(nullptr, memoryFile);
-        throw Failure(exitBadInput, "cannot load module " + path + ": " + why);
+        Refuse(path, why);
     }
     entry = reinterpret_cast<EntryPoint>(dlsym(handle, "DllMain"));
     if (entry == nullptr) {
@@ -163,7 +163,7 @@ LoadedModule::~LoadedModule() { Release(handle, memoryFile); }
 void LoadedModule::Attach() {
     if (entry(handle, 1, nullptr) == 0) {
         entry(handle, 0, nullptr);
-        throw Failure(exitFailed, "the module's entry point answered false to process attach");
+        throw GameError(GameError::Kind::ruleBroken, "the module's entry point answered false to process attach");
     }
     attached = true;
 }
@@ -175,5 +175,5 @@ void LoadedModule::Detach() {
         return;
     attached = false;
     if (entry(handle, 0, nullptr) == 0)
-        throw Failure(exitFailed, "the module's entry point answered false to process detach");
+        throw GameError(GameError::Kind::ruleBroken, "the module's entry point answered false to process detach");
 }

@@ -63,10 +63,7 @@ void IsPedHuman(Game &game) {
     game.ResultInt(entity != nullptr && entity->kind == EntityKind::ped && entity->human ? 1 : 0);
 }
 
-void SetTextScale(Game &game) {
-    game.textScaleX = game.ArgFloat(0);
-    game.textScaleY = game.ArgFloat(1);
-}
+void SetTextScale(Game &game) { game.SetTextScale(game.ArgFloat(0), game.ArgFloat(1)); }
 
 void DrawText(Game &game) {
     const std::string &text = StringArgument(game, 0);
@@ -79,6 +76,9 @@ void TaskPlayAnim(Game &game) {
     const char *clip = game.ArgString(2);
     for (int i = 3; i < 13; ++i)
         game.ArgUnsigned(i);
+    if (!game.world.DictionaryLoaded(dictionary, game.FrameNumber()))
+        game.Stop(std::string("clip '") + clip + "' was played from the dictionary '" + dictionary +
+                  "', which is not loaded");
     WorldEntity *entity = game.world.Find(ped);
     if (entity == nullptr || entity->kind != EntityKind::ped)
         return;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sim/command_line.h"
-#include "standin/failure.h"
+#include "sim/failure.h"
 
 namespace {
 
