@@ -83,9 +83,8 @@ static int PlayOne(const std::string &file, const RunOptions &run, ScriptTally &
         std::cerr << error.what() << "\n";
         return error.status;
     }
-    return run.temporaryDirectory
-               ? PlayInTemporaryDirectory(script, run.script, tally)
-               : PlayScript(script, run.script, std::cout, std::cerr, tally);
+    return run.temporaryDirectory ? PlayInTemporaryDirectory(script, run.script, tally)
+                                  : PlayScript(script, run.script, std::cout, std::cerr, tally);
 }
 
 // One line per script, "ok FILE (N frames, M exports)" or "FAIL FILE", and a closing

@@ -764,7 +764,6 @@ Script ParseScriptFile(const std::string &file) {
     return ParseScriptText(file, script.bytes);
 }
 
-
 static std::string TraceArgument(char kind, uint64_t slot) {
     char text[64];
     const uint32_t low = static_cast<uint32_t>(slot);
@@ -850,8 +849,8 @@ int PlayScript(const Script &script, const ScriptOptions &options, std::ostream 
             step.run(run);
         } catch (const Failure &error) {
             // A failure may concern an earlier line than the step that found it.
-            err << file << ":" << (error.line > 0 ? error.line : step.line) << ": "
-                << error.what() << "\n";
+            err << file << ":" << (error.line > 0 ? error.line : step.line) << ": " << error.what()
+                << "\n";
             return error.status;
         } catch (const GameError &error) {
             err << file << ":" << step.line << ": "

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/screen.h"
 #include "sim/failure.h"
+#include "sim/screen.h"
 
 class Game;
 
@@ -62,8 +62,8 @@ struct ScriptTally {
 // Plays a parsed script against a fresh load of the module in the current directory.
 // Returns 0 when every expectation held, 1 when one failed or the run stopped, 2 for a
 // script error found while playing (an unknown entity, say).
-int PlayScript(const Script &script, const ScriptOptions &options, std::ostream &out, std::ostream &err,
-               ScriptTally &tally);
+int PlayScript(const Script &script, const ScriptOptions &options, std::ostream &out,
+               std::ostream &err, ScriptTally &tally);
 
 // Key names of the scripts: F7, F8, DELETE, LEFT, UP, RIGHT, DOWN, or 0x and 1 to 8 hex digits.
 bool ParseKeyName(const std::string &name, uint32_t &virtualKey);

@@ -85,7 +85,8 @@ void Game::UnloadModule() {
     const std::string left = ForgetRegistrations();
     leaving.reset();
     if (!left.empty())
-        throw GameError(GameError::Kind::ruleBroken, "the module was unloaded with " + left + " still registered");
+        throw GameError(GameError::Kind::ruleBroken,
+                        "the module was unloaded with " + left + " still registered");
 }
 
 bool Game::ModuleLoaded() const { return module != nullptr; }

@@ -163,7 +163,8 @@ LoadedModule::~LoadedModule() { Release(handle, memoryFile); }
 void LoadedModule::Attach() {
     if (entry(handle, 1, nullptr) == 0) {
         entry(handle, 0, nullptr);
-        throw GameError(GameError::Kind::ruleBroken, "the module's entry point answered false to process attach");
+        throw GameError(GameError::Kind::ruleBroken,
+                        "the module's entry point answered false to process attach");
     }
     attached = true;
 }
@@ -175,5 +176,6 @@ void LoadedModule::Detach() {
         return;
     attached = false;
     if (entry(handle, 0, nullptr) == 0)
-        throw GameError(GameError::Kind::ruleBroken, "the module's entry point answered false to process detach");
+        throw GameError(GameError::Kind::ruleBroken,
+                        "the module's entry point answered false to process detach");
 }

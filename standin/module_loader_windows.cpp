@@ -46,12 +46,14 @@ LoadedModule::LoadedModule(const std::string &path) {
     CheckModuleFile(path);
     HMODULE already = nullptr;
     if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, path.c_str(), &already))
-        throw GameError(GameError::Kind::moduleRefused, "cannot load a fresh copy of module " + path +
-                                        ": an earlier load of it is still mapped");
+        throw GameError(GameError::Kind::moduleRefused,
+                        "cannot load a fresh copy of module " + path +
+                            ": an earlier load of it is still mapped");
     HMODULE module = LoadLibraryA(path.c_str());
     // The loader has detached a module whose entry point refused the attach, and fails it so.
     if (module == nullptr && GetLastError() == ERROR_DLL_INIT_FAILED)
-        throw GameError(GameError::Kind::ruleBroken, "the module's entry point answered false to process attach");
+        throw GameError(GameError::Kind::ruleBroken,
+                        "the module's entry point answered false to process attach");
     if (module == nullptr)
         Refuse(path, platform::LastErrorText());
     void *start = EntryPointOf(module);

@@ -23,7 +23,8 @@ WorldEntity &World::Spawn(int32_t handle, EntityKind kind, uint32_t model, bool 
     if (handle <= 0)
         throw GameError(GameError::Kind::requestRefused, "entity handles are positive integers");
     if (entities.count(handle) != 0)
-        throw GameError(GameError::Kind::requestRefused, "entity " + std::to_string(handle) + " exists already");
+        throw GameError(GameError::Kind::requestRefused,
+                        "entity " + std::to_string(handle) + " exists already");
     WorldEntity entity;
     entity.handle = handle;
     entity.kind = kind;

@@ -158,7 +158,8 @@ void RuleBreakingScript() {
         nativeCall();
         for (const char *text : {"one", "two"}) {
             nativeInit(hashes::drawText);
-            for (uint64_t slot : {reinterpret_cast<uint64_t>(text), FloatSlot(0.1f), FloatSlot(0.1f)})
+            for (uint64_t slot :
+                 {reinterpret_cast<uint64_t>(text), FloatSlot(0.1f), FloatSlot(0.1f)})
                 nativePush64(slot);
             nativeCall();
         }
@@ -178,11 +179,12 @@ void RuleBreakingScript() {
 }
 
 TEST_F(HostRulesTest, BrokenNativeCallsStopTheRunNamingTheFault) {
-    const char *expected[] = {"unknown native 0x1234ABCD", "takes 1 arguments, the module pushed 0",
-                              "not a zero-extended 32-bit value",
-                              "the text \"two\" was drawn without a text-scale call before it",
-                              "clip 'open' was played from the dictionary "
-                              "'mini_games@story@mud5@cracksafe@small_r@safe', which is not loaded"};
+    const char *expected[] = {
+        "unknown native 0x1234ABCD", "takes 1 arguments, the module pushed 0",
+        "not a zero-extended 32-bit value",
+        "the text \"two\" was drawn without a text-scale call before it",
+        "clip 'open' was played from the dictionary "
+        "'mini_games@story@mud5@cracksafe@small_r@safe', which is not loaded"};
     for (int i = 0; i < 5; ++i) {
         hostRulesCase = i;
         scriptRegister(reinterpret_cast<HINSTANCE__ *>(0x10 + i), RuleBreakingScript);

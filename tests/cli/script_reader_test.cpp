@@ -125,7 +125,8 @@ TEST(ScriptReader, LinesEndInLfCrLfOrCrAfterAnOptionalByteOrderMark) {
                                                                        "# a comment\n"
                                                                        "\n"
                                                                        "tap F7\r\n"
-                                                                       "frame 3").steps;
+                                                                       "frame 3")
+                                              .steps;
     ASSERT_EQ(steps.size(), 4u);
     const int lines[] = {1, 3, 6, 7};
     for (std::size_t i = 0; i < steps.size(); ++i)
