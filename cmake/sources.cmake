@@ -37,6 +37,7 @@ set(PFE_SIM_SOURCES
     ${PFE_ROOT}/sim/temporary_directory.cpp
     ${PFE_ROOT}/sim/session_script.cpp
     ${PFE_ROOT}/sim/input_file.cpp
+    ${PFE_ROOT}/sim/printable.cpp
     ${PFE_ROOT}/sim/screen.cpp
     ${PFE_ROOT}/sim/xml_reader.cpp
     ${PFE_ROOT}/src/data/face_features.cpp)

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "sim/input_file.h"
+#include "sim/keys.h"
 #include "sim/screen.h"
 #include "standin/game.h"
 #include "standin/platform.h"
@@ -710,11 +711,9 @@ Action ParseLine(const Line &line) {
 } // namespace
 
 bool ParseKeyName(const std::string &name, uint32_t &virtualKey) {
-    for (const keys::KeyName &entry : keys::names) {
-        if (name == entry.name) {
-            virtualKey = entry.code;
-            return true;
-        }
+    if (const EditorKey *key = KeyOfScriptWord(name)) {
+        virtualKey = key->virtualKey;
+        return true;
     }
     return ParseHex32(name, virtualKey);
 }

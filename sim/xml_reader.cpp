@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "sim/printable.h"
 #include "standin/game_facts.h"
 #include "standin/platform.h"
 
@@ -53,29 +54,7 @@ std::vector<Line> SplitLines(const std::string &bytes) {
 }
 
 // The line as it can be shown in a one-line message: control bytes escaped, long lines cut.
-std::string Visible(const std::string &text) {
-    std::string shown = "\"";
-    for (std::size_t i = 0; i < text.size() && i < 60; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            shown += hex;
-        } else if (c == '"' || c == '\\') {
-            shown += '\\';
-            shown += static_cast<char>(c);
-        } else {
-            shown += static_cast<char>(c);
-        }
-    }
-    if (text.size() > 60)
-        shown += "...";
-    return shown + "\"";
-}
+std::string Visible(const std::string &text) { return PrintableQuoted(text, 60); }
 
 [[noreturn]] void Fail(int line, const std::string &message) {
     throw Failure(exitFailed, message, line);

@@ -45,14 +45,6 @@ constexpr uint32_t left = 0x25;
 constexpr uint32_t up = 0x26;
 constexpr uint32_t right = 0x27;
 constexpr uint32_t down = 0x28;
-
-// The names session scripts and play's status line give them.
-struct KeyName {
-    const char *name;
-    uint32_t code;
-};
-constexpr KeyName names[] = {{"F7", f7}, {"F8", f8},       {"DELETE", del}, {"LEFT", left},
-                             {"UP", up}, {"RIGHT", right}, {"DOWN", down}};
 } // namespace keys
 
 // ---- the world -----------------------------------------------------------------------------
