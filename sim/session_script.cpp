@@ -18,8 +18,10 @@
 #include <optional>
 #include <string_view>
 
+#include "data/face_features.h"
 #include "sim/input_file.h"
 #include "sim/keys.h"
+#include "sim/printable.h"
 #include "sim/screen.h"
 #include "standin/game.h"
 #include "standin/platform.h"
@@ -177,6 +179,9 @@ std::vector<Word> SplitWords(const std::string &text, const Line &line) {
 
 // ---- argument conversion ---------------------------------------------------------------------
 
+// A script word as a message shows it: quoted, control bytes escaped, a long one cut.
+std::string Shown(const std::string &word) { return "'" + Printable(word) + "'"; }
+
 enum class Digits { none, fit, tooLarge };
 
 // Decimal digits and nothing else, at most `most`. from_chars takes no sign for an unsigned
@@ -218,10 +223,10 @@ uint32_t Count(const Line &line, std::size_t index, const Quantity &quantity) {
     uint64_t value = 0;
     const Digits digits = ParseDecimal(text, quantity.most, value);
     if (digits == Digits::none)
-        line.Error("'" + text + "' is not " + quantity.what);
+        line.Error(Shown(text) + " is not " + quantity.what);
     if (digits == Digits::tooLarge)
         line.Error(CommandName(line) + " takes at most " + std::to_string(quantity.most) + " " +
-                   quantity.unit + ", not " + text);
+                   quantity.unit + ", not " + Printable(text));
     return static_cast<uint32_t>(value);
 }
 
@@ -240,15 +245,15 @@ constexpr Quantity entityHandle{"an entity handle (a positive integer)", "as an 
 int32_t Handle(const Line &line, std::size_t index) {
     const uint32_t value = Count(line, index, entityHandle);
     if (value == 0)
-        line.Error("'" + line.words[index].text + "' is not " + entityHandle.what);
+        line.Error(Shown(line.words[index].text) + " is not " + entityHandle.what);
     return static_cast<int32_t>(value);
 }
 
 uint32_t HexHash(const Line &line, std::size_t index) {
     uint32_t value = 0;
     if (!ParseHex32(line.words[index].text, value))
-        line.Error("'" + line.words[index].text +
-                   "' is not a 32-bit hash written as 0x and 1 to 8 hex digits");
+        line.Error(Shown(line.words[index].text) +
+                   " is not a 32-bit hash written as 0x and 1 to 8 hex digits");
     return value;
 }
 
@@ -260,22 +265,25 @@ float Number(const Line &line, std::size_t index) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
         !std::isfinite(static_cast<float>(value)))
-        line.Error("'" + text + "' is not a finite number (such as 12, -0.5 or 1e3)");
+        line.Error(Shown(text) + " is not a finite number (such as 12, -0.5 or 1e3)");
     return static_cast<float>(value);
 }
 
 uint32_t Key(const Line &line, std::size_t index) {
     uint32_t key = 0;
     if (!ParseKeyName(line.words[index].text, key))
-        line.Error("unknown key '" + line.words[index].text +
-                   "' (F7, F8, DELETE, LEFT, UP, RIGHT, DOWN or 0x and 1 to 8 hex digits)");
+        line.Error("unknown key " + Shown(line.words[index].text) +
+                   " (F7, F8, DELETE, LEFT, UP, RIGHT, DOWN or 0x and 1 to 8 hex digits)");
     return key;
 }
 
+// A plain name: no folder, and one that messages can show as it is (no control byte, not
+// longer than a file name may be).
 std::string FileName(const Line &line, std::size_t index) {
     const std::string &name = line.words[index].text;
-    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
-        line.Error("'" + name + "' is not a plain file name in the working directory");
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
+        name.size() > 255 || Printable(name) != name)
+        line.Error(Shown(name) + " is not a plain file name in the working directory");
     return name;
 }
 
@@ -292,7 +300,7 @@ Model ModelWord(const Line &line, std::size_t index) {
         return Model{text, std::nullopt};
     uint32_t hash = 0;
     if (!ParseHex32(text, hash))
-        line.Error("'" + text + "' is not a model hash (0x and 1 to 8 hex digits)");
+        line.Error(Shown(text) + " is not a model hash (0x and 1 to 8 hex digits)");
     return Model{text, hash};
 }
 
@@ -347,8 +355,8 @@ Action ParsePed(const Line &line) {
             at = Vec3{Number(line, i + 1), Number(line, i + 2), Number(line, i + 3)};
             i += 4;
         } else {
-            line.Error("unexpected '" + w[i].text +
-                       "' (usage: ped H MODEL [animal] [heading DEG] [at X Y Z])");
+            line.Error("unexpected " + Shown(w[i].text) +
+                       " (usage: ped H MODEL [animal] [heading DEG] [at X Y Z])");
         }
     }
     return [=](ScriptRun &run) {
@@ -426,6 +434,13 @@ Action ParseHash(const Line &line) {
     const std::string name = line.words[1].text;
     const uint32_t value = HexHash(line, 2);
     return [=](ScriptRun &run) { run.game.world.forcedHashes[name] = value; };
+}
+
+// The game has the animation dictionary NAME (it has the editor's pose dictionary anyway).
+Action ParseDictionary(const Line &line) {
+    CountWords(line, 2, 2, "dictionary NAME");
+    const std::string name = line.words[1].text;
+    return [=](ScriptRun &run) { run.game.world.knownDictionaries.insert(name); };
 }
 
 Action ParseDictionaryDelay(const Line &line) {
@@ -540,24 +555,37 @@ Action ParseExpectDrawn(const Line &line, bool wanted) {
     };
 }
 
+// A feature by its id or its name; its value as "%f" prints it, as the editor does.
+uint32_t Feature(const Line &line, std::size_t index) {
+    const std::string &word = line.words[index].text;
+    for (int i = 0; i < faceFeatureCount; ++i)
+        if (word == faceFeatureNames[i])
+            return faceFeatureIds[i];
+    if (word.empty() || word[0] < '0' || word[0] > '9')
+        line.Error(Shown(word) + " is not a feature id or a name such as " + faceFeatureNames[0]);
+    return Count(line, index, featureId);
+}
+
+std::string Printed(double value) {
+    char printed[64];
+    std::snprintf(printed, sizeof printed, "%f", value);
+    return printed;
+}
+
 Action ParseExpectFeature(const Line &line) {
     if (line.words.size() != 5)
-        line.Error("usage: expect feature H ID VALUE");
+        line.Error("usage: expect feature H ID|NAME VALUE");
     const int32_t handle = Handle(line, 2);
-    const uint32_t id = Count(line, 3, featureId);
-    const std::string value = line.words[4].text;
+    const uint32_t id = Feature(line, 3);
+    const std::string value = Printed(Number(line, 4));
     return [=](ScriptRun &run) {
         const std::optional<float> set = run.game.world.FaceFeature(handle, id);
-        if (!set) {
-            run.Fail("expected feature " + std::to_string(id) + " of ped " +
-                     std::to_string(handle) + " to be " + value + "; it was never set");
-            return;
-        }
-        char printed[64];
-        std::snprintf(printed, sizeof printed, "%f", static_cast<double>(*set));
-        if (value != printed)
-            run.Fail("expected feature " + std::to_string(id) + " of ped " +
-                     std::to_string(handle) + " to be " + value + "; it is " + printed);
+        const std::string expected = "expected feature " + std::to_string(id) + " of ped " +
+                                     std::to_string(handle) + " to be " + value + "; ";
+        if (!set)
+            run.Fail(expected + "it was never set");
+        else if (Printed(static_cast<double>(*set)) != value)
+            run.Fail(expected + "it is " + Printed(static_cast<double>(*set)));
     };
 }
 
@@ -599,18 +627,18 @@ Action ParseExpectSameFile(const Line &line) {
             std::filesystem::path(golden).is_absolute() ? golden : run.scriptDirectory + golden;
         const InputFile expected = ReadInputFile(goldenPath, maxComparedFileBytes, "a golden file");
         if (!expected.read)
-            throw Failure(exitBadInput,
-                          "cannot read the golden file " + goldenPath + ": " + expected.why);
+            throw Failure(exitBadInput, "cannot read the golden file " + Printable(goldenPath) +
+                                            ": " + expected.why);
         const InputFile actual = ReadInputFile(name, maxComparedFileBytes, "a compared file");
         if (!actual.read) {
-            run.Fail("expected file " + name + " with the bytes of " + golden + "; " +
+            run.Fail("expected file " + name + " with the bytes of " + Printable(golden) + "; " +
                      (actual.missing ? "there is no such file" : actual.why));
             return;
         }
         const auto [differs, unused] = std::mismatch(actual.bytes.begin(), actual.bytes.end(),
                                                      expected.bytes.begin(), expected.bytes.end());
         if (actual.bytes != expected.bytes)
-            run.Fail("file " + name + " differs from " + golden + " at byte " +
+            run.Fail("file " + name + " differs from " + Printable(golden) + " at byte " +
                      std::to_string(differs - actual.bytes.begin()) + " (" +
                      Counted(actual.bytes.size(), "byte", "bytes") + " against " +
                      std::to_string(expected.bytes.size()) + ")");
@@ -650,8 +678,8 @@ Action ParseExpect(const Line &line) {
         return ParseExpectSameFile(line);
     if (what == "camera")
         return ParseExpectCamera(line);
-    line.Error("unknown expectation '" + what +
-               "' (drawn, not-drawn, feature, file, no-file, same-file, camera)");
+    line.Error("unknown expectation " + Shown(what) +
+               " (drawn, not-drawn, feature, file, no-file, same-file, camera)");
 }
 
 Action ParseLine(const Line &line) {
@@ -672,6 +700,8 @@ Action ParseLine(const Line &line) {
         return ParseMove(line);
     if (command == "hash")
         return ParseHash(line);
+    if (command == "dictionary")
+        return ParseDictionary(line);
     if (command == "dictionary-delay")
         return ParseDictionaryDelay(line);
     if (command == "drop-dictionary")
@@ -705,7 +735,7 @@ Action ParseLine(const Line &line) {
         return ParseExpect(line);
     if (command == "print")
         return ParsePrint(line);
-    line.Error("unknown command '" + command + "'");
+    line.Error("unknown command " + Shown(command));
 }
 
 } // namespace
@@ -735,8 +765,9 @@ static std::string DirectoryOf(const std::string &file) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The script's name is kept as messages show it; only reading it needs the name as given.
 Script ParseScriptText(const std::string &file, const std::string &text) {
-    Script script{file, DirectoryOf(file), {}};
+    Script script{Printable(file), DirectoryOf(file), {}};
     std::string_view rest = text;
     if (rest.starts_with("\xEF\xBB\xBF")) // the byte-order mark some editors put first
         rest.remove_prefix(3);
@@ -745,9 +776,9 @@ Script ParseScriptText(const std::string &file, const std::string &text) {
         const std::string source(NextLine(rest));
         ++number;
         if (source.find('\0') != std::string::npos)
-            throw Failure(exitBadInput,
-                          file + ":" + std::to_string(number) + ": the line holds a NUL byte");
-        Line line{&file, number, {}};
+            throw Failure(exitBadInput, script.file + ":" + std::to_string(number) +
+                                            ": the line holds a NUL byte");
+        Line line{&script.file, number, {}};
         line.words = SplitWords(source, line);
         if (line.words.empty())
             continue;
@@ -757,10 +788,15 @@ Script ParseScriptText(const std::string &file, const std::string &text) {
 }
 
 Script ParseScriptFile(const std::string &file) {
-    const InputFile script = ReadInputFile(file, maxScriptBytes, "a script");
-    if (!script.read)
-        throw Failure(exitBadInput, file + ":0: cannot read the script: " + script.why);
-    return ParseScriptText(file, script.bytes);
+    try {
+        const InputFile script = ReadInputFile(file, maxScriptBytes, "a script");
+        if (!script.read)
+            throw Failure(exitBadInput,
+                          Printable(file) + ":0: cannot read the script: " + script.why);
+        return ParseScriptText(file, script.bytes);
+    } catch (const std::bad_alloc &) {
+        throw Failure(exitBadInput, Printable(file) + ":0: not enough memory to read the script");
+    }
 }
 
 static std::string TraceArgument(char kind, uint64_t slot) {

@@ -22,8 +22,9 @@ expect_error 2 "folder.session:0: cannot read the script: it is a directory" "$s
 printf 'frame\ntap F13\n' >key.session
 expect_error 2 "key.session:2: unknown key 'F13'" "$sim" run key.session
 expect_error 2 "/dev/zero:0: cannot read the script: it is a character device" "$sim" run /dev/zero
-printf 'jump 3\n' >command.session
-expect_error 2 "command.session:1: unknown command 'jump'" "$sim" run command.session
+printf 'jump\033]2;owned\007 3\n' >command.session
+expect_error 2 "command.session:1: unknown command 'jump\\x1B]2;owned\\x07'" "$sim" run command.session
+expect_error 2 "\\x1B]2;x\\x07.session:0: cannot read the script" "$sim" run $'\033]2;x\007.session'
 printf 'frame 1 2\n' >count.session
 expect_error 2 "count.session:1: usage: frame [N]" "$sim" run count.session
 printf 'fail-cameras many\n' >cameras.session
