@@ -3,7 +3,8 @@
 #include <getopt.h>
 
 #include <charconv>
-#include <utility>
+#include <functional>
+#include <optional>
 
 #include "sim/failure.h"
 #include "sim/printable.h"
@@ -60,17 +61,13 @@ std::string ToolUsage() {
            RunUsage() + playUsage + showUsage;
 }
 
+// An option of a command: its name without the dashes, whether it takes a value, its letter
+// (or 0), and what it sets.
 struct Option {
-    const char *name; // without the dashes
+    const char *name;
     bool takesValue;
-    char letter; // the short form, or 0
-};
-
-struct ParsedArguments {
-    std::vector<std::pair<std::string, std::string>> options; // name and value, in order
-    std::vector<std::string> operands;
-    bool help = false;
-    bool version = false;
+    char letter;
+    std::function<void(const std::string &value)> apply;
 };
 
 [[noreturn]] void UsageError(const std::string &message) { throw Failure(exitBadInput, message); }
@@ -87,15 +84,25 @@ std::string SeeHelp(const std::string &command) {
                SeeHelp(command));
 }
 
-// The options of ARGS by getopt_long, its own messages off and a leading ':' in the letters so
-// that a missing value is told from an unknown option. A long option's value is 256 and its
-// index in KNOWN. getopt_long takes an abbreviation (--mod for --module); ours are spelt
-// whole, so the word an option came from is checked. --help and --version end the reading:
-// what follows them does not matter.
-ParsedArguments ReadOptions(const std::vector<std::string> &args, std::vector<Option> known,
-                            const std::string &command) {
-    known.push_back({"help", false, 'h'});
-    known.push_back({"version", false, 0});
+// Applies the options of ARGS in order and returns the operands, or nothing once --help or
+// --version has answered: what follows them does not matter. getopt_long reads them, its own
+// messages off and a leading ':' in the letters so that a missing value is told from an
+// unknown option; a long option's code is 256 and its index in KNOWN. getopt_long takes an
+// abbreviation (--mod for --module); ours are spelt whole, so the word is checked.
+std::optional<std::vector<std::string>> ReadOptions(const std::vector<std::string> &args,
+                                                    std::vector<Option> known,
+                                                    const std::string &command,
+                                                    const std::string &usage, CommandLine &line) {
+    bool answered = false;
+    known.push_back({"help", false, 'h', [&](const std::string &) {
+                         line.command = Command::help;
+                         line.helpText = usage;
+                         answered = true;
+                     }});
+    known.push_back({"version", false, 0, [&](const std::string &) {
+                         line.command = Command::version;
+                         answered = true;
+                     }});
     std::vector<option> table;
     std::string letters = ":";
     for (std::size_t i = 0; i < known.size(); ++i) {
@@ -104,10 +111,10 @@ ParsedArguments ReadOptions(const std::vector<std::string> &args, std::vector<Op
         letters += known[i].letter != 0 ? std::string(1, known[i].letter) : "";
     }
     table.push_back({});
-    const auto find = [&known](int value) -> const Option * {
+    const auto find = [&known](int code) -> const Option * {
         for (std::size_t i = 0; i < known.size(); ++i)
-            if (value == 256 + static_cast<int>(i) ||
-                (known[i].letter != 0 && value == known[i].letter))
+            if (code == 256 + static_cast<int>(i) ||
+                (known[i].letter != 0 && code == known[i].letter))
                 return &known[i];
         return nullptr;
     };
@@ -117,15 +124,14 @@ ParsedArguments ReadOptions(const std::vector<std::string> &args, std::vector<Op
     for (std::string &word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
-    ParsedArguments parsed;
     opterr = 0;
     optind = 0; // a fresh scan
-    for (int c = 0; !parsed.help && !parsed.version;) {
+    while (!answered) {
         optarg = nullptr;
-        c = getopt_long(static_cast<int>(words.size()), argv.data(), letters.c_str(), table.data(),
-                        nullptr);
-        if (c == -1)
-            break;
+        const int c = getopt_long(static_cast<int>(words.size()), argv.data(), letters.c_str(),
+                                  table.data(), nullptr);
+        if (c == -1) // the operands, as getopt_long reordered them
+            return std::vector<std::string>(argv.begin() + optind, argv.end() - 1);
         const Option *option = find(c == '?' || c == ':' ? optopt : c);
         const bool valueApart = optarg != nullptr && optarg == argv[optind - 1];
         const std::string word = argv[optind - (valueApart ? 2 : 1)];
@@ -140,23 +146,9 @@ ParsedArguments ReadOptions(const std::vector<std::string> &args, std::vector<Op
             UsageError(name + " takes no value");
         if (c == ':' || (option->takesValue && *optarg == '\0'))
             UsageError(name + " needs a value");
-        parsed.help = option->letter == 'h';
-        parsed.version = name == "--version";
-        parsed.options.emplace_back(option->name, optarg != nullptr ? optarg : "");
+        option->apply(optarg != nullptr ? optarg : "");
     }
-    parsed.operands.assign(argv.begin() + optind, argv.end() - 1); // as getopt_long reordered them
-    return parsed;
-}
-
-// --help and --version end the reading; the command's own usage is its help.
-bool Answered(const ParsedArguments &parsed, const std::string &usage, CommandLine &line) {
-    if (parsed.help) {
-        line.command = Command::help;
-        line.helpText = usage;
-    } else if (parsed.version) {
-        line.command = Command::version;
-    }
-    return parsed.help || parsed.version;
+    return std::nullopt;
 }
 
 void SetScreen(const std::string &value, int &width, int &height) {
@@ -166,58 +158,48 @@ void SetScreen(const std::string &value, int &width, int &height) {
 }
 
 void ReadRun(const std::vector<std::string> &args, CommandLine &line) {
-    const ParsedArguments parsed = ReadOptions(args,
-                                               {{"module", true, 0},
-                                                {"trace", false, 0},
-                                                {"temp-dir", false, 0},
-                                                {"screen", true, 0},
-                                                {"quiet", false, 'q'}},
-                                               "run");
-    if (Answered(parsed, RunUsage(), line))
-        return;
     RunOptions &run = line.run;
-    for (const auto &[name, value] : parsed.options) {
-        if (name == "module")
-            run.script.modulePath = value;
-        else if (name == "trace")
-            run.script.trace = true;
-        else if (name == "temp-dir")
-            run.temporaryDirectory = true;
-        else if (name == "screen")
-            SetScreen(value, run.script.screenWidth, run.script.screenHeight);
-        else if (name == "quiet")
-            run.quiet = true;
-    }
-    if (parsed.operands.empty())
+    const auto operands = ReadOptions(
+        args,
+        {{"module", true, 0, [&](const std::string &value) { run.script.modulePath = value; }},
+         {"trace", false, 0, [&](const std::string &) { run.script.trace = true; }},
+         {"temp-dir", false, 0, [&](const std::string &) { run.temporaryDirectory = true; }},
+         {"screen", true, 0,
+          [&](const std::string &value) {
+              SetScreen(value, run.script.screenWidth, run.script.screenHeight);
+          }},
+         {"quiet", false, 'q', [&](const std::string &) { run.quiet = true; }}},
+        "run", RunUsage(), line);
+    if (!operands)
+        return;
+    if (operands->empty())
         UsageError("run needs at least one script" + SeeHelp("run"));
-    run.files = parsed.operands;
+    run.files = *operands;
     line.command = Command::run;
 }
 
 void ReadPlay(const std::vector<std::string> &args, CommandLine &line) {
-    const ParsedArguments parsed =
-        ReadOptions(args, {{"module", true, 0}, {"screen", true, 0}}, "play");
-    if (Answered(parsed, playUsage, line))
-        return;
-    for (const auto &[name, value] : parsed.options) {
-        if (name == "module")
-            line.play.modulePath = value;
-        else if (name == "screen")
-            SetScreen(value, line.play.width, line.play.height);
-    }
-    if (!parsed.operands.empty())
-        UsageError("play takes no '" + Printable(parsed.operands.front()) + "'" + SeeHelp("play"));
-    line.command = Command::play;
+    PlayOptions &play = line.play;
+    const auto operands = ReadOptions(
+        args,
+        {{"module", true, 0, [&](const std::string &value) { play.modulePath = value; }},
+         {"screen", true, 0,
+          [&](const std::string &value) { SetScreen(value, play.width, play.height); }}},
+        "play", playUsage, line);
+    if (operands && !operands->empty())
+        UsageError("play takes no '" + Printable(operands->front()) + "'" + SeeHelp("play"));
+    if (operands)
+        line.command = Command::play;
 }
 
 void ReadShow(const std::vector<std::string> &args, CommandLine &line) {
-    const ParsedArguments parsed = ReadOptions(args, {}, "show");
-    if (Answered(parsed, showUsage, line))
-        return;
-    if (parsed.operands.size() != 1)
+    const auto operands = ReadOptions(args, {}, "show", showUsage, line);
+    if (operands && operands->size() != 1)
         UsageError("usage: pfe-sim show FILE.xml");
-    line.show.file = parsed.operands.front();
-    line.command = Command::show;
+    if (operands) {
+        line.show.file = operands->front();
+        line.command = Command::show;
+    }
 }
 
 } // namespace
@@ -255,7 +237,7 @@ CommandLine ReadCommandLine(const std::vector<std::string> &args,
     else if (command == "show")
         ReadShow(rest, line);
     else if (command.size() > 1 && command[0] == '-') {
-        if (!Answered(ReadOptions(args, {}, ""), ToolUsage(), line))
+        if (ReadOptions(args, {}, "", ToolUsage(), line))
             UsageError("no command given: run, play or show" + SeeHelp(""));
     } else
         UsageError("unknown command '" + Printable(command) + "': run, play or show" + SeeHelp(""));

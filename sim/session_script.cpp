@@ -318,19 +318,6 @@ std::string Counted(uint64_t count, const char *one, const char *many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-std::string Quoted(const std::string &text) {
-    std::string result = "\"";
-    for (char c : text) {
-        if (c == '\n')
-            result += "\\n";
-        else if (c == '"' || c == '\\')
-            result += std::string("\\") + c;
-        else
-            result += c;
-    }
-    return result + "\"";
-}
-
 typedef std::function<void(ScriptRun &)> Action;
 
 // ---- the commands ----------------------------------------------------------------------------
@@ -545,10 +532,10 @@ Action ParseExpectDrawn(const Line &line, bool wanted) {
             return;
         std::string seen;
         for (const DrawnText &drawn : run.game.FrameTexts())
-            seen += "\n    " + Quoted(drawn.text);
+            seen += "\n    " + PrintableQuoted(drawn.text);
         run.Fail(std::string("expected ") +
                  (wanted ? "a drawn text containing " : "no drawn text containing ") +
-                 Quoted(text) + "; the last frame drew " +
+                 PrintableQuoted(text) + "; the last frame drew " +
                  (seen.empty()
                       ? std::string("nothing")
                       : Counted(run.game.FrameTexts().size(), "text", "texts") + ":" + seen));
@@ -806,7 +793,8 @@ static std::string TraceArgument(char kind, uint64_t slot) {
     if (kind == 's') {
         if (slot == 0)
             return "null";
-        return Quoted(reinterpret_cast<const char *>(static_cast<uintptr_t>(slot)));
+        return PrintableQuoted(reinterpret_cast<const char *>(static_cast<uintptr_t>(slot)),
+                               std::string::npos);
     }
     if (kind == 'o') {
         if (slot == 0)

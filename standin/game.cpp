@@ -359,12 +359,6 @@ void Game::ResultFloat(float value, int slot) {
     results[index] = ResultGarbage(index) << 32 | FloatSlot(value);
 }
 
-void Game::SetTextScale(float x, float y) {
-    textScaleSet = true;
-    textScaleX = x;
-    textScaleY = y;
-}
-
 void Game::RecordText(const std::string &text, float x, float y) {
     if (!textScaleSet)
         Stop("the text \"" + text + "\" was drawn without a text-scale call before it");

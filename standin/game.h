@@ -130,9 +130,11 @@ class Game {
 
     // Stops the run: from the script fiber the script is abandoned at once.
     [[noreturn]] void Stop(const std::string &reason);
-    // The scale set by the text-scale native holds for the one text drawn next.
-    void SetTextScale(float x, float y);
     void RecordText(const std::string &text, float x, float y);
+    // The scale set by the text-scale native holds for the one text drawn next.
+    bool textScaleSet = false;
+    float textScaleX = 0.0f;
+    float textScaleY = 0.0f;
 
   private:
     struct Script {
@@ -162,7 +164,4 @@ class Game {
     std::string stopReason;
     bool inEntryPoint = false; // the module's entry point (or its load or unload) is running
     std::vector<EntryPointCall> entryPointCalls;
-    bool textScaleSet = false;
-    float textScaleX = 0.0f;
-    float textScaleY = 0.0f;
 };

@@ -63,7 +63,11 @@ void IsPedHuman(Game &game) {
     game.ResultInt(entity != nullptr && entity->kind == EntityKind::ped && entity->human ? 1 : 0);
 }
 
-void SetTextScale(Game &game) { game.SetTextScale(game.ArgFloat(0), game.ArgFloat(1)); }
+void SetTextScale(Game &game) {
+    game.textScaleX = game.ArgFloat(0);
+    game.textScaleY = game.ArgFloat(1);
+    game.textScaleSet = true;
+}
 
 void DrawText(Game &game) {
     const std::string &text = StringArgument(game, 0);
