@@ -5,16 +5,7 @@ sim=$1
 src=$2
 . "$src/tests/cli/lib.sh"
 
-# The command line.
-expect_error 2 "no command given" "$sim"
-expect_error 2 "unknown command 'frobnicate'" "$sim" frobnicate
-expect_error 2 "run needs at least one script" "$sim" run
-expect_error 2 "unknown option --bogus" "$sim" run --bogus x.session
-expect_error 2 "--screen needs a value" "$sim" run --screen
-expect_error 2 "--module needs a value" "$sim" run --module
-expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" run --screen 5x5 x.session
-expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" run --screen 120x40x2 x.session
-
+# The command line's mistakes are in command_line_test.cpp and cli_options_test.sh.
 # Scripts that are missing, not files, or say something wrong.
 expect_error 2 "missing.session:0: cannot read the script: No such file or directory" "$sim" run missing.session
 mkdir folder.session
@@ -55,11 +46,7 @@ expect_error 1 "big.xml:0: more than 64 KiB, too long for an export" "$sim" show
 printf '      <expressions>\n      </expressions>' >unix.xml
 expect_error 1 "unix.xml:1: the line ends with LF alone" "$sim" show unix.xml
 
-# play: no terminal on standard input, or a wrong option.
+# play: no terminal on standard input.
 expect_error 2 "play reads keys from a terminal, and standard input is not one" "$sim" play
-expect_error 2 "unknown option --bogus for play" "$sim" play --bogus
-expect_error 2 "play takes no 'extra'" "$sim" play extra
-expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" play --screen 10
-expect_error 2 "--module needs a value" "$sim" play --module
 
 finish
