@@ -1,8 +1,6 @@
 // The module's side of the host protocol: entry point, unload, and the slot encodings of
 // native calls, checked on the raw 64-bit slots the stand-in receives.
 
-#include <sys/wait.h>
-
 #include <csignal>
 #include <cstring>
 
@@ -136,42 +134,34 @@ class HostRulesTest : public ::testing::Test {
 
 int hostRulesCase = 0;
 
+void Call(uint64_t hash, std::initializer_list<uint64_t> slots) {
+    nativeInit(hash);
+    for (uint64_t slot : slots)
+        nativePush64(slot);
+    nativeCall();
+}
+
+uint64_t Text(const char *text) { return reinterpret_cast<uint64_t>(text); }
+
 void RuleBreakingScript() {
     switch (hostRulesCase) {
     case 0: // a native the game does not have
-        nativeInit(0x1234ABCDull);
-        nativeCall();
+        Call(0x1234ABCDull, {});
         break;
     case 1: // the right native, a wrong number of arguments
-        nativeInit(0xD42BD6EB2E0F1677ull);
-        nativeCall();
+        Call(hashes::doesEntityExist, {});
         break;
     case 2: // a 32-bit handle that was sign-extended
-        nativeInit(0xD42BD6EB2E0F1677ull);
-        nativePush64(0xFFFFFFFFFFFFFFFFull);
-        nativeCall();
+        Call(hashes::doesEntityExist, {0xFFFFFFFFFFFFFFFFull});
         break;
     case 3: // one scale call for two texts: the scale holds for one
-        nativeInit(hashes::setTextScale);
-        nativePush64(FloatSlot(0.5f));
-        nativePush64(FloatSlot(0.5f));
-        nativeCall();
-        for (const char *text : {"one", "two"}) {
-            nativeInit(hashes::drawText);
-            for (uint64_t slot :
-                 {reinterpret_cast<uint64_t>(text), FloatSlot(0.1f), FloatSlot(0.1f)})
-                nativePush64(slot);
-            nativeCall();
-        }
+        Call(hashes::setTextScale, {0, 0});
+        Call(hashes::drawText, {Text("one"), 0, 0});
+        Call(hashes::drawText, {Text("two"), 0, 0});
         break;
     case 4: // the pose played before its dictionary was asked for, let alone loaded
-        nativeInit(hashes::taskPlayAnim);
-        nativePush64(static_cast<uint64_t>(facts::defaultPlayerPed));
-        nativePush64(reinterpret_cast<uint64_t>(facts::poseDictionary));
-        nativePush64(reinterpret_cast<uint64_t>(facts::poseClip));
-        for (int i = 3; i < 13; ++i)
-            nativePush64(0);
-        nativeCall();
+        Call(hashes::taskPlayAnim, {1000, Text(facts::poseDictionary), Text(facts::poseClip), 0, 0,
+                                    0, 0, 0, 0, 0, 0, 0, 0});
         break;
     }
     for (;;)
@@ -202,9 +192,7 @@ TEST_F(HostRulesTest, BrokenNativeCallsStopTheRunNamingTheFault) {
 
 // Only the game's own dictionaries load, and only the scripted camera's type makes a camera.
 TEST_F(HostRulesTest, TheGameHasOnlyItsOwnDictionariesAndCameraType) {
-    for (const char *name : {facts::poseDictionary, "no@such@dictionary"})
-        game.world.RequestDictionary(name, 0);
-    EXPECT_TRUE(game.world.DictionaryLoaded(facts::poseDictionary, 1));
+    game.world.RequestDictionary("no@such@dictionary", 0);
     EXPECT_FALSE(game.world.DictionaryLoaded("no@such@dictionary", 1000));
     game.world.knownDictionaries.insert("no@such@dictionary");
     EXPECT_TRUE(game.world.DictionaryLoaded("no@such@dictionary", 1));
@@ -222,15 +210,10 @@ int Deep(int depth) {
     return depth == 0 ? 0 : Deep(depth - 1) + frame[0];
 }
 
-bool DiedOfOverflow(int status) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return !WIFEXITED(status) || WEXITSTATUS(status) != 0; // the sanitizer reports it first
-#else
-    return WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV;
-#endif
-}
-
 TEST(FiberStackTest, AnOverflowDiesOnTheGuardPage) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers report the overflow themselves";
+#endif
     EXPECT_EXIT(
         {
             Fiber fiber([] { Deep(384); });
@@ -238,7 +221,7 @@ TEST(FiberStackTest, AnOverflowDiesOnTheGuardPage) {
             fiber.Resume();
             std::exit(0);
         },
-        DiedOfOverflow, "");
+        ::testing::KilledBySignal(SIGSEGV), "");
 }
 
 // Small modules that each break one rule of the host (tests/rule_breaking_module.cpp), loaded

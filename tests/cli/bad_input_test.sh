@@ -36,8 +36,6 @@ expect_error 2 "cannot read locked/export.xml: Permission denied" "${as_user[@]}
 chmod 755 locked
 
 # show.
-expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show
-expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show a.xml b.xml
 expect_error 2 "cannot read absent.xml: No such file or directory" "$sim" show absent.xml
 expect_error 2 "cannot read folder.session: it is a directory" "$sim" show folder.session
 expect_error 2 "cannot read /dev/zero: it is a character device, not a regular file" "$sim" show /dev/zero

@@ -163,7 +163,6 @@ TEST(CommandLine, ErrorsAreReportedOnOneLineWithTheirStatus) {
     EXPECT_EQ(reported(std::logic_error("a bug")), "70 pfe-sim: internal error: a bug\n");
     EXPECT_EQ(reported(GameError(GameError::Kind::ruleBroken, "a rule")), "1 pfe-sim: a rule\n");
     EXPECT_EQ(reported(GameError(GameError::Kind::moduleRefused, "m\x1B")), "2 pfe-sim: m\\x1B\n");
-    EXPECT_EQ(reported(GameError(GameError::Kind::requestRefused, "r")), "2 pfe-sim: r\n");
     EXPECT_EQ(reported(Failure(exitFailed, "f")), "1 pfe-sim: f\n");
 }
 
