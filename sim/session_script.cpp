@@ -25,6 +25,7 @@
 #include "sim/screen.h"
 #include "standin/game.h"
 #include "standin/platform.h"
+#include "standin/slots.h"
 
 // ---- the run ---------------------------------------------------------------------------------
 
@@ -805,12 +806,9 @@ static std::string TraceArgument(char kind, uint64_t slot) {
         return text;
     }
     switch (kind) {
-    case 'f': {
-        float value;
-        std::memcpy(&value, &low, sizeof value);
-        std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+    case 'f':
+        std::snprintf(text, sizeof text, "%g", static_cast<double>(SlotFloat(slot)));
         return text;
-    }
     case 'u':
         std::snprintf(text, sizeof text, "0x%08" PRIX32, low);
         return text;
