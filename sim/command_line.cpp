@@ -32,7 +32,7 @@ std::string RunUsage() {
            "    aim H|none   remove H   move H X Y Z [heading DEG]   hash NAME 0xHEX\n"
            "    dictionary NAME   dictionary-delay N   drop-dictionary   fail-cameras N\n"
            "    frame [N]   frame-time MS   clock MS   wait MS   block NAME   unblock NAME\n"
-           "    down KEY   up KEY   tap KEY [N]   (KEY: F7 F8 DELETE LEFT UP RIGHT DOWN 0xNN)\n"
+           "    down KEY   up KEY   tap KEY [N]   KEY: F7 F8 DELETE LEFT UP RIGHT DOWN 0xNN\n"
            "    expect drawn|not-drawn \"TEXT\"   expect feature H ID|NAME VALUE\n"
            "    expect file NAME BYTES   expect no-file NAME   expect same-file NAME GOLDEN\n"
            "    expect camera active|none   print screen\n";

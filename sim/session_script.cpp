@@ -874,14 +874,16 @@ int PlayScript(const Script &script, const ScriptOptions &options, std::ostream 
         } catch (const GameError &error) {
             err << file << ":" << step.line << ": "
                 << (error.kind == GameError::Kind::ruleBroken ? "the run stopped: " : "")
-                << error.what() << "\n";
+                << Printable(error.what(), std::string::npos) << "\n";
             return ExitStatus(error);
         }
     }
     try {
         game.UnloadModule();
     } catch (const GameError &stopped) {
-        err << file << ": the run stopped while unloading: " << stopped.what() << "\n";
+        err << file
+            << ": the run stopped while unloading: " << Printable(stopped.what(), std::string::npos)
+            << "\n";
         return ExitStatus(stopped);
     }
     return run.failures == 0 ? 0 : 1;
