@@ -27,8 +27,8 @@ struct ScriptStep {
     std::function<void(class ScriptRun &)> run;
 };
 
-// A parsed script: its name as given (messages use it), the absolute folder holding it (its
-// golden files lie there), and a step for each line with a command. The name is kept once,
+// A parsed script: its name as messages show it (control bytes escaped, a long one cut), the
+// absolute folder holding it (its golden files lie there), and a step for each line with a command. The name is kept once,
 // not per step, so a script takes memory in proportion to its size.
 struct Script {
     std::string file;
@@ -47,8 +47,8 @@ constexpr uint32_t maxDictionaryDelay = 1000000000;
 constexpr uint32_t maxFailingCameras = 1000000000;
 
 // Reads and parses a whole script (a UTF-8 byte-order mark at the start is skipped; lines end
-// in LF, CR LF or CR); a script that cannot be read or parsed throws Failure
-// (exitBadInput) with the message "FILE:LINE: why".
+// in LF, CR LF or CR); a script that cannot be read or parsed, or that does not fit in
+// memory, throws Failure (exitBadInput) with the message "FILE:LINE: why".
 Script ParseScriptText(const std::string &file, const std::string &text);
 Script ParseScriptFile(const std::string &file);
 
