@@ -28,8 +28,9 @@ struct ScriptStep {
 };
 
 // A parsed script: its name as messages show it (control bytes escaped, a long one cut), the
-// absolute folder holding it (its golden files lie there), and a step for each line with a command. The name is kept once,
-// not per step, so a script takes memory in proportion to its size.
+// absolute folder holding it (its golden files lie there), and a step for each line with a
+// command. The name is kept once, not per step, so a script takes memory in proportion to its
+// size.
 struct Script {
     std::string file;
     std::string directory;
