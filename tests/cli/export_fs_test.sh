@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# F8 against the real file system where it makes saving hard: a disk full by size or by inodes
-# (a small tmpfs in a mount namespace of its own), a chain of links as long as the system
-# follows, an ACL and an extended attribute, a file of another user in a shared setgid folder,
-# and an append-only folder. The earlier export is never lost, and a file keeps its links and
-# rights. Cases the machine cannot set up (no mount namespace, no chattr, not root) are
+# F8 against the real file system: a disk full by size or by inodes (a small tmpfs in a mount
+# namespace of its own), a chain of links as long as the system follows, a dangling link, a
+# FIFO, hard links, bits and owner, a folder that refuses new files, an ACL and an extended
+# attribute, another user's file in a shared setgid folder, and an append-only folder. The
+# earlier export is never lost, and a file keeps its links and rights. Cases the machine cannot set up (no mount namespace, no chattr, not root) are
 # skipped, saying so.
 # Usage: export_fs_test.sh PFE-SIM SOURCE-TREE
 set -uo pipefail
@@ -87,6 +87,44 @@ cp "$earlier" real.xml
 export_with "41 links" cannot-open
 cmp -s real.xml "$earlier" || fail "41 links: the file at their end changed"
 left_beside "links" 'link*' real.xml "$export_name"
+
+# ---- what lies at the name -------------------------------------------------------------------
+mkdir "$work/kinds" && cd "$work/kinds" || exit 1
+# A dangling link gets the file it names, as opening it makes it. A FIFO is refused at once
+# (opening it for writing would wait for a reader, holding the game up) and stays.
+ln -s made.xml "$export_name"
+export_with "dangling link" wrote
+[ -L "$export_name" ] && [ "$(wc -c <made.xml)" -eq 243 ] || fail "dangling link: nothing made"
+rm "$export_name" made.xml && mkfifo "$export_name"
+export_with "FIFO" cannot-open timeout 20
+[ -p "$export_name" ] || fail "FIFO: it is gone"
+# Every name of a file with two hard links sees the new bytes.
+rm "$export_name" && cp "$earlier" "$export_name" && ln "$export_name" second.xml
+export_with "hard link" wrote
+[ "$(stat -c '%h %s' second.xml)" = "2 243" ] || fail "hard link: second.xml is not the export"
+# A replaced file keeps its bits and, where the process may give it (root), its owner; a new
+# file is made as the process makes any (0666 less the umask).
+rm second.xml && chmod 640 "$export_name"
+[ "$(id -u)" -ne 0 ] || chown 65534:65534 "$export_name"
+before=$(stat -c '%u:%g %a' "$export_name")
+export_with "bits and owner" wrote
+[ "$(stat -c '%u:%g %a %s' "$export_name")" = "$before 243" ] ||
+  fail "bits and owner: $before became $(stat -c '%u:%g %a' "$export_name")"
+rm "$export_name" && umask_before=$(umask) && umask 027
+export_with "new file" wrote
+umask "$umask_before"
+[ "$(stat -c %a "$export_name")" = 640 ] || fail "new file: mode $(stat -c %a "$export_name")"
+left_beside "what lies at the name" "$export_name"
+# A folder that refuses new files (root's, to nobody): a writable export is written in place;
+# where there is none, nothing can be made.
+mkdir "$work/refusing" && cd "$work/refusing" || exit 1
+[ "$(id -u)" -eq 0 ] || chmod 555 .
+exporter=$user_sim export_with "refusing folder, no file" cannot-open "${as_user[@]}"
+cp "$earlier" "$export_name" 2>/dev/null || { chmod 755 . && cp "$earlier" "$export_name" && chmod 555 .; }
+chmod 666 "$export_name"
+exporter=$user_sim export_with "refusing folder" wrote "${as_user[@]}"
+[ "$(wc -c <"$export_name")" -eq 243 ] || fail "refusing folder: the export was not written"
+left_beside "refusing folder" "$export_name"
 
 # ---- rights: an ACL, an extended attribute, another user's file ------------------------------
 tools_for_rights=1
