@@ -146,8 +146,9 @@ SaveOutcome SaveFile(const char *name, const std::string &bytes) {
     const int file = open(name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (file < 0)
         return errno == ENOENT ? Replace(name, bytes, nullptr) : SaveInPlace(name, bytes);
+    // No name at all is left to the file when another writer has just replaced it.
     struct stat old {};
-    const bool plain = fstat(file, &old) == 0 && S_ISREG(old.st_mode) && old.st_nlink == 1 &&
+    const bool plain = fstat(file, &old) == 0 && S_ISREG(old.st_mode) && old.st_nlink <= 1 &&
                        HasNoExtendedAttributes(file);
     close(file);
     return plain ? Replace(name, bytes, &old) : SaveInPlace(name, bytes);
