@@ -162,11 +162,9 @@ void SampleFrames(Game &game, int samples, int framesPerSample, std::vector<uint
 }
 
 void PrepareWorld(Game &game) {
-    WorldEntity &ped =
-        game.world.Spawn(editedPed, EntityKind::ped, HashOfName(facts::defaultPlayerModel), true);
+    WorldEntity &ped = SpawnDefaultPlayer(game.world);
     ped.position = Vec3{10.0f, 20.0f, 1.0f};
     ped.heading = 90.0f;
-    game.world.playerPed = editedPed;
 }
 
 // Loads the module, selects the player's ped with F7 and returns the time of the first frame

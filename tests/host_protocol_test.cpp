@@ -175,11 +175,7 @@ TEST_F(HostRulesTest, BrokenNativeCallsStopTheRunNamingTheFault) {
 // fault and not from the rest of the small module.
 class RuleBreakingModuleTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        game.world.Spawn(playerHandle, EntityKind::ped, HashOfName(facts::defaultPlayerModel),
-                         true);
-        game.world.playerPed = playerHandle;
-    }
+    void SetUp() override { SpawnDefaultPlayer(game.world); }
     static std::string PathOf(const std::string &fault) {
         return std::string(PFE_RULE_BREAKING_MODULES) + "/pfe_module_" + fault + PFE_MODULE_SUFFIX;
     }
