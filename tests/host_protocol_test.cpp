@@ -35,6 +35,7 @@ TEST_F(HostProtocolTest, EntryPointRegistersOnLoadAndUnregistersOnUnloadInOrder)
     EXPECT_EQ(calls[3].native.arguments[0], static_cast<uint64_t>(playerHandle));
     EXPECT_EQ(calls[3].native.arguments[1], 1u);
     EXPECT_EQ(calls[3].native.arguments[2], 1u);
+    EXPECT_TRUE(calls[2].native.unload && calls[3].native.unload) << "made outside any frame";
     EXPECT_EQ(calls[4].function, HostFunction::scriptUnregister);
     EXPECT_EQ(calls[4].module, module);
     EXPECT_EQ(calls[5].function, HostFunction::keyboardHandlerUnregister);
