@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <string_view>
 
@@ -646,82 +647,67 @@ Action ParseExpectCamera(const Line &line) {
     };
 }
 
+typedef Action (*Parser)(const Line &line);
+
+// The expectations and the commands, by the word that names them.
+const std::map<std::string, Parser> expectations = {
+    {"drawn", [](const Line &line) { return ParseExpectDrawn(line, true); }},
+    {"not-drawn", [](const Line &line) { return ParseExpectDrawn(line, false); }},
+    {"feature", ParseExpectFeature},
+    {"file", ParseExpectFile},
+    {"no-file", ParseExpectNoFile},
+    {"same-file", ParseExpectSameFile},
+    {"camera", ParseExpectCamera},
+};
+
 Action ParseExpect(const Line &line) {
     if (line.words.size() < 2)
         line.Error("usage: expect WHAT ...");
-    const std::string &what = line.words[1].text;
-    if (what == "drawn")
-        return ParseExpectDrawn(line, true);
-    if (what == "not-drawn")
-        return ParseExpectDrawn(line, false);
-    if (what == "feature")
-        return ParseExpectFeature(line);
-    if (what == "file")
-        return ParseExpectFile(line);
-    if (what == "no-file")
-        return ParseExpectNoFile(line);
-    if (what == "same-file")
-        return ParseExpectSameFile(line);
-    if (what == "camera")
-        return ParseExpectCamera(line);
-    line.Error("unknown expectation " + Shown(what) +
-               " (drawn, not-drawn, feature, file, no-file, same-file, camera)");
+    const auto found = expectations.find(line.words[1].text);
+    if (found == expectations.end())
+        line.Error("unknown expectation " + Shown(line.words[1].text) +
+                   " (drawn, not-drawn, feature, file, no-file, same-file, camera)");
+    return found->second(line);
 }
+
+const std::map<std::string, Parser> commands = {
+    {"ped", ParsePed},
+    {"object", ParseObject},
+    {"player", ParsePlayer},
+    {"aim", ParseAim},
+    {"remove", ParseRemove},
+    {"move", ParseMove},
+    {"hash", ParseHash},
+    {"dictionary", ParseDictionary},
+    {"dictionary-delay", ParseDictionaryDelay},
+    {"drop-dictionary", ParseDropDictionary},
+    {"fail-cameras", ParseFailCameras},
+    {"frame", ParseFrame},
+    {"frame-time", ParseFrameTime},
+    {"clock", ParseClock},
+    {"down", [](const Line &line) { return ParseKeyMessage(line, true); }},
+    {"up", [](const Line &line) { return ParseKeyMessage(line, false); }},
+    {"tap", ParseTap},
+    {"wait", ParseWait},
+    {"block", [](const Line &line) { return ParseBlock(line, true); }},
+    {"unblock", [](const Line &line) { return ParseBlock(line, false); }},
+    {"expect", ParseExpect},
+    {"print", ParsePrint},
+};
 
 Action ParseLine(const Line &line) {
     const std::string &command = line.words[0].text;
     if (line.words[0].quoted)
         line.Error("a line must start with a command, not a quoted text");
-    if (command == "ped")
-        return ParsePed(line);
-    if (command == "object")
-        return ParseObject(line);
-    if (command == "player")
-        return ParsePlayer(line);
-    if (command == "aim")
-        return ParseAim(line);
-    if (command == "remove")
-        return ParseRemove(line);
-    if (command == "move")
-        return ParseMove(line);
-    if (command == "hash")
-        return ParseHash(line);
-    if (command == "dictionary")
-        return ParseDictionary(line);
-    if (command == "dictionary-delay")
-        return ParseDictionaryDelay(line);
-    if (command == "drop-dictionary")
-        return ParseDropDictionary(line);
-    if (command == "fail-cameras")
-        return ParseFailCameras(line);
     if (platform::moduleReadsSystemClock &&
         (command == "frame-time" || command == "clock" || command == "wait"))
         line.Error("'" + command +
                    "' needs the stand-in's virtual clock; in the Windows build the "
                    "module reads the system clock");
-    if (command == "frame")
-        return ParseFrame(line);
-    if (command == "frame-time")
-        return ParseFrameTime(line);
-    if (command == "clock")
-        return ParseClock(line);
-    if (command == "down")
-        return ParseKeyMessage(line, true);
-    if (command == "up")
-        return ParseKeyMessage(line, false);
-    if (command == "tap")
-        return ParseTap(line);
-    if (command == "wait")
-        return ParseWait(line);
-    if (command == "block")
-        return ParseBlock(line, true);
-    if (command == "unblock")
-        return ParseBlock(line, false);
-    if (command == "expect")
-        return ParseExpect(line);
-    if (command == "print")
-        return ParsePrint(line);
-    line.Error("unknown command " + Shown(command));
+    const auto found = commands.find(command);
+    if (found == commands.end())
+        line.Error("unknown command " + Shown(command));
+    return found->second(line);
 }
 
 } // namespace
