@@ -35,9 +35,11 @@ set(PFE_STANDIN_SOURCES
 # `show` names the features of an export from the module's own table.
 set(PFE_SIM_SOURCES
     ${PFE_ROOT}/sim/command_line.cpp
+    ${PFE_ROOT}/sim/failure.cpp
     ${PFE_ROOT}/sim/temporary_directory.cpp
     ${PFE_ROOT}/sim/session_script.cpp
     ${PFE_ROOT}/sim/input_file.cpp
+    ${PFE_ROOT}/sim/printable.cpp
     ${PFE_ROOT}/sim/screen.cpp
     ${PFE_ROOT}/sim/xml_reader.cpp
     ${PFE_ROOT}/src/data/face_features.cpp)

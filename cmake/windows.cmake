@@ -66,8 +66,18 @@ target_link_options(pfe-sim PRIVATE ${PFE_STATIC_RUNTIME} -Wl,--export-all-symbo
 add_dependencies(pfe-sim PedFeatureEditor)
 pfe_warnings(pfe-sim)
 
-add_library(ScriptHookRDR2 SHARED ${PFE_ROOT}/standin/host_api.cpp
-                                  ${CMAKE_SOURCE_DIR}/cmake/ScriptHookRDR2_standin.def)
+# Its exports: each decorated name bound to the plain definition, made from the module's
+# import definitions, so that the eight names have one home.
+file(STRINGS ${PFE_HOST_DEF} PFE_HOST_IMPORT_LINES REGEX " == ")
+set(PFE_STANDIN_DEF_TEXT "LIBRARY \"ScriptHookRDR2.dll\"\nEXPORTS\n")
+foreach(line IN LISTS PFE_HOST_IMPORT_LINES)
+  string(REGEX REPLACE "^ *([A-Za-z0-9]+) == (.+)$" "    \\2 = \\1\n" export "${line}")
+  string(APPEND PFE_STANDIN_DEF_TEXT "${export}")
+endforeach()
+set(PFE_STANDIN_DEF ${CMAKE_BINARY_DIR}/generated/ScriptHookRDR2_standin.def)
+file(WRITE ${PFE_STANDIN_DEF} "${PFE_STANDIN_DEF_TEXT}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PFE_HOST_DEF})
+add_library(ScriptHookRDR2 SHARED ${PFE_ROOT}/standin/host_api.cpp ${PFE_STANDIN_DEF})
 set_target_properties(ScriptHookRDR2 PROPERTIES PREFIX "")
 target_include_directories(ScriptHookRDR2 PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(ScriptHookRDR2 PRIVATE pfe-sim)

@@ -12,9 +12,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);
     try {
-        const std::vector<ScriptStep> steps = ParseScriptText("fuzz.session", text);
-        for (const ScriptStep &step : steps)
-            if (step.file != "fuzz.session" || step.line < 1 || !step.run)
+        const Script script = ParseScriptText("fuzz.session", text);
+        for (const ScriptStep &step : script.steps)
+            if (script.file != "fuzz.session" || step.line < 1 || !step.run)
                 std::abort(); // a step that cannot say where it came from, or does nothing
     } catch (const Failure &error) {
         const std::string message = error.what();

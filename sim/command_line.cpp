@@ -1,10 +1,13 @@
 #include "sim/command_line.h"
 
-#include <charconv>
-#include <string_view>
-#include <utility>
+#include <getopt.h>
 
-#include "standin/failure.h"
+#include <charconv>
+#include <functional>
+#include <optional>
+
+#include "sim/failure.h"
+#include "sim/printable.h"
 
 namespace {
 
@@ -23,7 +26,16 @@ std::string RunUsage() {
            "  --screen WxH   the character grid of 'print screen' (default " +
            std::to_string(defaults.screenWidth) + "x" + std::to_string(defaults.screenHeight) +
            ")\n"
-           "  -q, --quiet    no line for a script that passes, no summary\n";
+           "  -q, --quiet    no line for a script that passes, no summary\n"
+           "  Script commands, one a line; # starts a comment; \"TEXT\" may hold spaces:\n"
+           "    ped H MODEL [animal] [heading DEG] [at X Y Z]   object H [MODEL]   player H\n"
+           "    aim H|none   remove H   move H X Y Z [heading DEG]   hash NAME 0xHEX\n"
+           "    dictionary NAME   dictionary-delay N   drop-dictionary   fail-cameras N\n"
+           "    frame [N]   frame-time MS   clock MS   wait MS   block NAME   unblock NAME\n"
+           "    down KEY   up KEY   tap KEY [N]   KEY: F7 F8 DELETE LEFT UP RIGHT DOWN 0xNN\n"
+           "    expect drawn|not-drawn \"TEXT\"   expect feature H ID|NAME VALUE\n"
+           "    expect file NAME BYTES   expect no-file NAME   expect same-file NAME GOLDEN\n"
+           "    expect camera active|none   print screen\n";
 }
 
 const char *const playUsage =
@@ -49,20 +61,13 @@ std::string ToolUsage() {
            RunUsage() + playUsage + showUsage;
 }
 
+// An option of a command: its name without the dashes, whether it takes a value, its letter
+// (or 0), and what it sets.
 struct Option {
-    const char *name; // without the dashes
-    char letter;      // the short form, or 0
+    const char *name;
     bool takesValue;
-};
-
-const Option helpOption{"help", 'h', false};
-const Option versionOption{"version", 0, false};
-
-struct ParsedArguments {
-    std::vector<std::pair<std::string, std::string>> options; // name and value, in order
-    std::vector<std::string> operands;
-    bool help = false;
-    bool version = false;
+    char letter;
+    std::function<void(const std::string &value)> apply;
 };
 
 [[noreturn]] void UsageError(const std::string &message) { throw Failure(exitBadInput, message); }
@@ -75,168 +80,126 @@ std::string SeeHelp(const std::string &command) {
 
 // "unknown option --bogus for run (pfe-sim run --help shows the usage)"
 [[noreturn]] void UnknownOption(const std::string &option, const std::string &command) {
-    UsageError("unknown option " + option + (command.empty() ? "" : " for " + command) +
+    UsageError("unknown option " + Printable(option) + (command.empty() ? "" : " for " + command) +
                SeeHelp(command));
 }
 
-class ArgumentReader {
-  public:
-    ArgumentReader(const std::vector<std::string> &arguments, std::size_t first,
-                   std::vector<Option> options, std::string commandName)
-        : args(arguments), at(first), known(std::move(options)), command(std::move(commandName)) {
-        known.push_back(helpOption);
-        known.push_back(versionOption);
+// Applies the options of ARGS in order and returns the operands, or nothing once --help or
+// --version has answered: what follows them does not matter. getopt_long reads them, its own
+// messages off and a leading ':' in the letters so that a missing value is told from an
+// unknown option; a long option's code is 256 and its index in KNOWN. getopt_long takes an
+// abbreviation (--mod for --module); ours are spelt whole, so the word is checked.
+std::optional<std::vector<std::string>> ReadOptions(const std::vector<std::string> &args,
+                                                    std::vector<Option> known,
+                                                    const std::string &command,
+                                                    const std::string &usage, CommandLine &line) {
+    bool answered = false;
+    known.push_back({"help", false, 'h', [&](const std::string &) {
+                         line.command = Command::help;
+                         line.helpText = usage;
+                         answered = true;
+                     }});
+    known.push_back({"version", false, 0, [&](const std::string &) {
+                         line.command = Command::version;
+                         answered = true;
+                     }});
+    std::vector<option> table;
+    std::string letters = ":";
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        table.push_back({known[i].name, known[i].takesValue ? required_argument : no_argument,
+                         nullptr, 256 + static_cast<int>(i)});
+        letters += known[i].letter != 0 ? std::string(1, known[i].letter) : "";
     }
-
-    // Stops at --help or --version: what follows them does not matter.
-    ParsedArguments Read() {
-        bool optionsEnded = false;
-        for (; at < args.size() && !parsed.help && !parsed.version; ++at) {
-            const std::string &arg = args[at];
-            if (optionsEnded || arg.size() < 2 || arg[0] != '-')
-                parsed.operands.push_back(arg);
-            else if (arg == "--")
-                optionsEnded = true;
-            else if (arg[1] == '-')
-                ReadLong(arg);
-            else
-                ReadLetters(arg);
-        }
-        return parsed;
-    }
-
-  private:
-    void Take(const Option &option, std::string value) {
-        if (option.takesValue && value.empty())
-            UsageError(std::string("--") + option.name + " needs a value");
-        if (std::string_view(option.name) == helpOption.name)
-            parsed.help = true;
-        else if (std::string_view(option.name) == versionOption.name)
-            parsed.version = true;
-        else
-            parsed.options.emplace_back(option.name, std::move(value));
-    }
-
-    // The value of an option that takes one and was not given it after '=': the next word.
-    std::string NextWord(const Option &option) {
-        if (at + 1 >= args.size())
-            UsageError(std::string("--") + option.name + " needs a value");
-        return args[++at];
-    }
-
-    void ReadLong(const std::string &arg) {
-        const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
-        const Option *option = nullptr;
-        for (const Option &candidate : known)
-            if (name == candidate.name)
-                option = &candidate;
+    table.push_back({});
+    const auto find = [&known](int code) -> const Option * {
+        for (std::size_t i = 0; i < known.size(); ++i)
+            if (code == 256 + static_cast<int>(i) ||
+                (known[i].letter != 0 && code == known[i].letter))
+                return &known[i];
+        return nullptr;
+    };
+    std::vector<std::string> words{"pfe-sim"};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    opterr = 0;
+    optind = 0; // a fresh scan
+    while (!answered) {
+        optarg = nullptr;
+        const int c = getopt_long(static_cast<int>(words.size()), argv.data(), letters.c_str(),
+                                  table.data(), nullptr);
+        if (c == -1) // the operands, as getopt_long reordered them
+            return std::vector<std::string>(argv.begin() + optind, argv.end() - 1);
+        const Option *option = find(c == '?' || c == ':' ? optopt : c);
+        const bool valueApart = optarg != nullptr && optarg == argv[optind - 1];
+        const std::string word = argv[optind - (valueApart ? 2 : 1)];
+        const std::string spelt = word.substr(0, word.find('='));
         if (option == nullptr)
-            UnknownOption("--" + name, command);
-        if (equals != std::string::npos && !option->takesValue)
-            UsageError("--" + name + " takes no value");
-        Take(*option, equals != std::string::npos ? arg.substr(equals + 1)
-                      : option->takesValue        ? NextWord(*option)
-                                                  : std::string());
+            UnknownOption(optopt == 0 ? spelt : "-" + std::string(1, static_cast<char>(optopt)),
+                          command);
+        const std::string name = std::string("--") + option->name;
+        if (c >= 256 && spelt != name)
+            UnknownOption(spelt, command);
+        if (c == '?')
+            UsageError(name + " takes no value");
+        if (c == ':' || (option->takesValue && *optarg == '\0'))
+            UsageError(name + " needs a value");
+        option->apply(optarg != nullptr ? optarg : "");
     }
-
-    // -q, -qh: flags together; a letter that takes a value takes the rest of the word or the
-    // next word.
-    void ReadLetters(const std::string &arg) {
-        for (std::size_t i = 1; i < arg.size(); ++i) {
-            const Option *option = nullptr;
-            for (const Option &candidate : known)
-                if (candidate.letter != 0 && candidate.letter == arg[i])
-                    option = &candidate;
-            if (option == nullptr)
-                UnknownOption("-" + std::string(1, arg[i]), command);
-            if (!option->takesValue) {
-                Take(*option, std::string());
-                continue;
-            }
-            Take(*option, i + 1 < arg.size() ? arg.substr(i + 1) : NextWord(*option));
-            return;
-        }
-    }
-
-    const std::vector<std::string> &args;
-    std::size_t at;
-    std::vector<Option> known;
-    std::string command;
-    ParsedArguments parsed;
-};
-
-// --help and --version end the reading; the command's own usage is its help.
-bool Answered(const ParsedArguments &parsed, const std::string &usage, CommandLine &line) {
-    if (parsed.help) {
-        line.command = Command::help;
-        line.helpText = usage;
-    } else if (parsed.version) {
-        line.command = Command::version;
-    }
-    return parsed.help || parsed.version;
+    return std::nullopt;
 }
 
 void SetScreen(const std::string &value, int &width, int &height) {
     if (!ParseScreenSize(value, width, height))
         UsageError("--screen takes WIDTHxHEIGHT, e.g. 120x40 (20 to 1000 by 10 to 1000), not '" +
-                   value + "'");
+                   Printable(value) + "'");
 }
 
 void ReadRun(const std::vector<std::string> &args, CommandLine &line) {
-    const ParsedArguments parsed = ArgumentReader(args, 1,
-                                                  {{"module", 0, true},
-                                                   {"trace", 0, false},
-                                                   {"temp-dir", 0, false},
-                                                   {"screen", 0, true},
-                                                   {"quiet", 'q', false}},
-                                                  "run")
-                                       .Read();
-    if (Answered(parsed, RunUsage(), line))
-        return;
     RunOptions &run = line.run;
-    for (const auto &[name, value] : parsed.options) {
-        if (name == "module")
-            run.script.modulePath = value;
-        else if (name == "trace")
-            run.script.trace = true;
-        else if (name == "temp-dir")
-            run.temporaryDirectory = true;
-        else if (name == "screen")
-            SetScreen(value, run.script.screenWidth, run.script.screenHeight);
-        else if (name == "quiet")
-            run.quiet = true;
-    }
-    if (parsed.operands.empty())
+    const auto operands = ReadOptions(
+        args,
+        {{"module", true, 0, [&](const std::string &value) { run.script.modulePath = value; }},
+         {"trace", false, 0, [&](const std::string &) { run.script.trace = true; }},
+         {"temp-dir", false, 0, [&](const std::string &) { run.temporaryDirectory = true; }},
+         {"screen", true, 0,
+          [&](const std::string &value) {
+              SetScreen(value, run.script.screenWidth, run.script.screenHeight);
+          }},
+         {"quiet", false, 'q', [&](const std::string &) { run.quiet = true; }}},
+        "run", RunUsage(), line);
+    if (!operands)
+        return;
+    if (operands->empty())
         UsageError("run needs at least one script" + SeeHelp("run"));
-    run.files = parsed.operands;
+    run.files = *operands;
     line.command = Command::run;
 }
 
 void ReadPlay(const std::vector<std::string> &args, CommandLine &line) {
-    const ParsedArguments parsed =
-        ArgumentReader(args, 1, {{"module", 0, true}, {"screen", 0, true}}, "play").Read();
-    if (Answered(parsed, playUsage, line))
-        return;
-    for (const auto &[name, value] : parsed.options) {
-        if (name == "module")
-            line.play.modulePath = value;
-        else if (name == "screen")
-            SetScreen(value, line.play.width, line.play.height);
-    }
-    if (!parsed.operands.empty())
-        UsageError("play takes no '" + parsed.operands.front() + "'" + SeeHelp("play"));
-    line.command = Command::play;
+    PlayOptions &play = line.play;
+    const auto operands = ReadOptions(
+        args,
+        {{"module", true, 0, [&](const std::string &value) { play.modulePath = value; }},
+         {"screen", true, 0,
+          [&](const std::string &value) { SetScreen(value, play.width, play.height); }}},
+        "play", playUsage, line);
+    if (operands && !operands->empty())
+        UsageError("play takes no '" + Printable(operands->front()) + "'" + SeeHelp("play"));
+    if (operands)
+        line.command = Command::play;
 }
 
 void ReadShow(const std::vector<std::string> &args, CommandLine &line) {
-    const ParsedArguments parsed = ArgumentReader(args, 1, {}, "show").Read();
-    if (Answered(parsed, showUsage, line))
-        return;
-    if (parsed.operands.size() != 1)
+    const auto operands = ReadOptions(args, {}, "show", showUsage, line);
+    if (operands && operands->size() != 1)
         UsageError("usage: pfe-sim show FILE.xml");
-    line.show.file = parsed.operands.front();
-    line.command = Command::show;
+    if (operands) {
+        line.show.file = operands->front();
+        line.command = Command::show;
+    }
 }
 
 } // namespace
@@ -266,16 +229,17 @@ CommandLine ReadCommandLine(const std::vector<std::string> &args,
     if (args.empty())
         UsageError("no command given: run, play or show" + SeeHelp(""));
     const std::string &command = args.front();
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "run")
-        ReadRun(args, line);
+        ReadRun(rest, line);
     else if (command == "play")
-        ReadPlay(args, line);
+        ReadPlay(rest, line);
     else if (command == "show")
-        ReadShow(args, line);
+        ReadShow(rest, line);
     else if (command.size() > 1 && command[0] == '-') {
-        if (!Answered(ArgumentReader(args, 0, {}, "").Read(), ToolUsage(), line))
+        if (ReadOptions(args, {}, "", ToolUsage(), line))
             UsageError("no command given: run, play or show" + SeeHelp(""));
     } else
-        UsageError("unknown command '" + command + "': run, play or show" + SeeHelp(""));
+        UsageError("unknown command '" + Printable(command) + "': run, play or show" + SeeHelp(""));
     return line;
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "sim/command_line.h"
+#include "sim/printable.h"
 #include "sim/screen.h"
 #include "sim/session_script.h"
 #include "sim/temporary_directory.h"
@@ -36,14 +37,20 @@ static std::string AbsolutePath(const std::string &path) {
 }
 
 // What the tool printed reached its standard output. Everything goes through stdout's buffer,
-// so a failed write (a full disk, a closed descriptor) shows here at the latest; `why` is
-// ": " and the system's reason when it is still known.
-static bool OutputWritten(std::string &why) {
-    errno = 0;
+// so a failed write (a full disk, a closed descriptor) shows here at the latest. The write that
+// failed may lie far back, its errno long overwritten: the reason is then asked again with one
+// more byte, and kept in `outputFailure` (": " and the system's text) for every later call.
+static std::string outputFailure;
+static bool OutputWritten() {
     std::cout.flush();
     if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good())
         return true;
-    why = errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
+    if (outputFailure.empty()) {
+        std::clearerr(stdout);
+        errno = 0;
+        if (std::fputc('\n', stdout) == EOF || std::fflush(stdout) != 0)
+            outputFailure = std::string(": ") + std::strerror(errno);
+    }
     return false;
 }
 
@@ -59,35 +66,32 @@ static int ModuleLoadFailure(const std::string &path) {
         Game game;
         game.LoadModule(path);
         return 0;
-    } catch (const Failure &error) {
-        std::cerr << "pfe-sim: " << error.what() << "\n";
-        return error.status;
+    } catch (...) {
+        return ReportCurrentError(std::cerr);
     }
 }
 
 // Plays one script in a directory made for it, removed afterwards with what the run left.
-static int PlayInTemporaryDirectory(const std::string &file, const std::vector<ScriptStep> &steps,
-                                    const ScriptOptions &options, ScriptTally &tally) {
+static int PlayInTemporaryDirectory(const Script &script, const ScriptOptions &options,
+                                    ScriptTally &tally) {
     const TemporaryDirectory directory;
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(directory.Path());
-    const int status = PlayScript(file, steps, options, std::cout, std::cerr, tally);
+    const int status = PlayScript(script, options, std::cout, std::cerr, tally);
     std::filesystem::current_path(previous);
     return status;
 }
 
 static int PlayOne(const std::string &file, const RunOptions &run, ScriptTally &tally) {
-    std::vector<ScriptStep> steps;
+    Script script;
     try {
-        steps = ParseScriptFile(file);
+        script = ParseScriptFile(file);
     } catch (const Failure &error) {
         std::cerr << error.what() << "\n";
         return error.status;
     }
-    const std::string scriptPath = AbsolutePath(file);
-    return run.temporaryDirectory
-               ? PlayInTemporaryDirectory(scriptPath, steps, run.script, tally)
-               : PlayScript(scriptPath, steps, run.script, std::cout, std::cerr, tally);
+    return run.temporaryDirectory ? PlayInTemporaryDirectory(script, run.script, tally)
+                                  : PlayScript(script, run.script, std::cout, std::cerr, tally);
 }
 
 // One line per script, "ok FILE (N frames, M exports)" or "FAIL FILE", and a closing
@@ -99,18 +103,17 @@ static int Run(RunOptions run) {
         return status;
     int worst = 0;
     std::size_t passed = 0;
-    std::string why;
     for (const std::string &file : run.files) {
         ScriptTally tally;
         const int status = PlayOne(file, run, tally);
         worst = std::max(worst, status);
         passed += status == 0 ? 1 : 0;
         if (!run.quiet && status == 0)
-            std::cout << "ok " << file << " (" << Counted(tally.frames, "frame") << ", "
+            std::cout << "ok " << Printable(file) << " (" << Counted(tally.frames, "frame") << ", "
                       << Counted(tally.exports.size(), "export") << ")\n";
         else if (!run.quiet)
-            std::cout << "FAIL " << file << "\n";
-        if (!OutputWritten(why)) // the rest would be lost too; main says why
+            std::cout << "FAIL " << Printable(file) << "\n";
+        if (!OutputWritten()) // the rest would be lost too; main says why
             return worst;
     }
     if (!run.quiet)
@@ -178,16 +181,11 @@ int main(int argc, char **argv) {
     int status;
     try {
         status = Dispatch(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const Failure &error) {
-        std::cerr << "pfe-sim: " << error.what() << "\n";
-        status = error.status;
-    } catch (const std::exception &error) {
-        std::cerr << "pfe-sim: " << error.what() << "\n";
-        status = exitBadInput;
+    } catch (...) {
+        status = ReportCurrentError(std::cerr);
     }
-    std::string why;
-    if (!OutputWritten(why)) {
-        std::cerr << "pfe-sim: cannot write to standard output" << why << "\n";
+    if (!OutputWritten()) {
+        std::cerr << "pfe-sim: cannot write to standard output" << outputFailure << "\n";
         status = std::max(status, static_cast<int>(exitBadInput));
     }
     return status;

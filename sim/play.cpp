@@ -1048,9 +1048,8 @@ int PlayCommand(const PlayOptions &options) {
     Game game;
     try {
         game.LoadModule(std::filesystem::absolute(options.modulePath).string());
-    } catch (const Failure &error) {
-        std::cerr << "pfe-sim: " << error.what() << "\n";
-        return error.status;
+    } catch (...) {
+        return ReportCurrentError(std::cerr);
     }
     BuildWorld(game.world);
     game.frameTimeMs = 33;
@@ -1069,14 +1068,14 @@ int PlayCommand(const PlayOptions &options) {
         }
         try {
             status = session.Run(terminal.SuspendAllowed());
-        } catch (const Failure &stopped) {
+        } catch (const GameError &stopped) {
             failure = stopped.what();
             status = 1;
         }
     }
     try {
         game.UnloadModule();
-    } catch (const Failure &stopped) {
+    } catch (const GameError &stopped) {
         if (failure.empty())
             failure = std::string("while unloading: ") + stopped.what();
         status = 1;

@@ -15,13 +15,18 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <string_view>
 
+#include "data/face_features.h"
 #include "sim/input_file.h"
+#include "sim/keys.h"
+#include "sim/printable.h"
 #include "sim/screen.h"
 #include "standin/game.h"
 #include "standin/platform.h"
+#include "standin/slots.h"
 
 // ---- the run ---------------------------------------------------------------------------------
 
@@ -35,6 +40,7 @@ class ScriptRun {
     const ScriptOptions &options;
     std::ostream &out;
     std::ostream &err;
+    std::string file;
     std::string scriptDirectory;
     const ScriptStep *step = nullptr;
     int failures = 0;
@@ -44,7 +50,7 @@ class ScriptRun {
 
     void Fail(const std::string &what) {
         ++failures;
-        err << step->file << ":" << step->line << ": " << what << "\n";
+        err << file << ":" << step->line << ": " << what << "\n";
     }
     void RunFrames(int count);
     void Spawned(int32_t handle);
@@ -173,6 +179,9 @@ std::vector<Word> SplitWords(const std::string &text, const Line &line) {
 
 // ---- argument conversion ---------------------------------------------------------------------
 
+// A script word as a message shows it: quoted, control bytes escaped, a long one cut.
+std::string Shown(const std::string &word) { return "'" + Printable(word) + "'"; }
+
 enum class Digits { none, fit, tooLarge };
 
 // Decimal digits and nothing else, at most `most`. from_chars takes no sign for an unsigned
@@ -214,10 +223,10 @@ uint32_t Count(const Line &line, std::size_t index, const Quantity &quantity) {
     uint64_t value = 0;
     const Digits digits = ParseDecimal(text, quantity.most, value);
     if (digits == Digits::none)
-        line.Error("'" + text + "' is not " + quantity.what);
+        line.Error(Shown(text) + " is not " + quantity.what);
     if (digits == Digits::tooLarge)
         line.Error(CommandName(line) + " takes at most " + std::to_string(quantity.most) + " " +
-                   quantity.unit + ", not " + text);
+                   quantity.unit + ", not " + Printable(text));
     return static_cast<uint32_t>(value);
 }
 
@@ -236,15 +245,15 @@ constexpr Quantity entityHandle{"an entity handle (a positive integer)", "as an 
 int32_t Handle(const Line &line, std::size_t index) {
     const uint32_t value = Count(line, index, entityHandle);
     if (value == 0)
-        line.Error("'" + line.words[index].text + "' is not " + entityHandle.what);
+        line.Error(Shown(line.words[index].text) + " is not " + entityHandle.what);
     return static_cast<int32_t>(value);
 }
 
 uint32_t HexHash(const Line &line, std::size_t index) {
     uint32_t value = 0;
     if (!ParseHex32(line.words[index].text, value))
-        line.Error("'" + line.words[index].text +
-                   "' is not a 32-bit hash written as 0x and 1 to 8 hex digits");
+        line.Error(Shown(line.words[index].text) +
+                   " is not a 32-bit hash written as 0x and 1 to 8 hex digits");
     return value;
 }
 
@@ -256,22 +265,25 @@ float Number(const Line &line, std::size_t index) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
         !std::isfinite(static_cast<float>(value)))
-        line.Error("'" + text + "' is not a finite number (such as 12, -0.5 or 1e3)");
+        line.Error(Shown(text) + " is not a finite number (such as 12, -0.5 or 1e3)");
     return static_cast<float>(value);
 }
 
 uint32_t Key(const Line &line, std::size_t index) {
     uint32_t key = 0;
     if (!ParseKeyName(line.words[index].text, key))
-        line.Error("unknown key '" + line.words[index].text +
-                   "' (F7, F8, DELETE, LEFT, UP, RIGHT, DOWN or 0x and 1 to 8 hex digits)");
+        line.Error("unknown key " + Shown(line.words[index].text) +
+                   " (F7, F8, DELETE, LEFT, UP, RIGHT, DOWN or 0x and 1 to 8 hex digits)");
     return key;
 }
 
+// A plain name: no folder, and one that messages can show as it is (no control byte, not
+// longer than a file name may be).
 std::string FileName(const Line &line, std::size_t index) {
     const std::string &name = line.words[index].text;
-    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
-        line.Error("'" + name + "' is not a plain file name in the working directory");
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
+        name.size() > 255 || Printable(name) != name)
+        line.Error(Shown(name) + " is not a plain file name in the working directory");
     return name;
 }
 
@@ -288,7 +300,7 @@ Model ModelWord(const Line &line, std::size_t index) {
         return Model{text, std::nullopt};
     uint32_t hash = 0;
     if (!ParseHex32(text, hash))
-        line.Error("'" + text + "' is not a model hash (0x and 1 to 8 hex digits)");
+        line.Error(Shown(text) + " is not a model hash (0x and 1 to 8 hex digits)");
     return Model{text, hash};
 }
 
@@ -304,19 +316,6 @@ void CountWords(const Line &line, std::size_t least, std::size_t most, const cha
 // "1 byte", "2 bytes".
 std::string Counted(uint64_t count, const char *one, const char *many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-std::string Quoted(const std::string &text) {
-    std::string result = "\"";
-    for (char c : text) {
-        if (c == '\n')
-            result += "\\n";
-        else if (c == '"' || c == '\\')
-            result += std::string("\\") + c;
-        else
-            result += c;
-    }
-    return result + "\"";
 }
 
 typedef std::function<void(ScriptRun &)> Action;
@@ -343,8 +342,8 @@ Action ParsePed(const Line &line) {
             at = Vec3{Number(line, i + 1), Number(line, i + 2), Number(line, i + 3)};
             i += 4;
         } else {
-            line.Error("unexpected '" + w[i].text +
-                       "' (usage: ped H MODEL [animal] [heading DEG] [at X Y Z])");
+            line.Error("unexpected " + Shown(w[i].text) +
+                       " (usage: ped H MODEL [animal] [heading DEG] [at X Y Z])");
         }
     }
     return [=](ScriptRun &run) {
@@ -422,6 +421,13 @@ Action ParseHash(const Line &line) {
     const std::string name = line.words[1].text;
     const uint32_t value = HexHash(line, 2);
     return [=](ScriptRun &run) { run.game.world.forcedHashes[name] = value; };
+}
+
+// The game has the animation dictionary NAME (it has the editor's pose dictionary anyway).
+Action ParseDictionary(const Line &line) {
+    CountWords(line, 2, 2, "dictionary NAME");
+    const std::string name = line.words[1].text;
+    return [=](ScriptRun &run) { run.game.world.knownDictionaries.insert(name); };
 }
 
 Action ParseDictionaryDelay(const Line &line) {
@@ -526,34 +532,47 @@ Action ParseExpectDrawn(const Line &line, bool wanted) {
             return;
         std::string seen;
         for (const DrawnText &drawn : run.game.FrameTexts())
-            seen += "\n    " + Quoted(drawn.text);
+            seen += "\n    " + PrintableQuoted(drawn.text);
         run.Fail(std::string("expected ") +
                  (wanted ? "a drawn text containing " : "no drawn text containing ") +
-                 Quoted(text) + "; the last frame drew " +
+                 PrintableQuoted(text) + "; the last frame drew " +
                  (seen.empty()
                       ? std::string("nothing")
                       : Counted(run.game.FrameTexts().size(), "text", "texts") + ":" + seen));
     };
 }
 
+// A feature by its id or its name; its value as "%f" prints it, as the editor does.
+uint32_t Feature(const Line &line, std::size_t index) {
+    const std::string &word = line.words[index].text;
+    for (int i = 0; i < faceFeatureCount; ++i)
+        if (word == faceFeatureNames[i])
+            return faceFeatureIds[i];
+    if (word.empty() || word[0] < '0' || word[0] > '9')
+        line.Error(Shown(word) + " is not a feature id or a name such as " + faceFeatureNames[0]);
+    return Count(line, index, featureId);
+}
+
+std::string Printed(double value) {
+    char printed[64];
+    std::snprintf(printed, sizeof printed, "%f", value);
+    return printed;
+}
+
 Action ParseExpectFeature(const Line &line) {
     if (line.words.size() != 5)
-        line.Error("usage: expect feature H ID VALUE");
+        line.Error("usage: expect feature H ID|NAME VALUE");
     const int32_t handle = Handle(line, 2);
-    const uint32_t id = Count(line, 3, featureId);
-    const std::string value = line.words[4].text;
+    const uint32_t id = Feature(line, 3);
+    const std::string value = Printed(Number(line, 4));
     return [=](ScriptRun &run) {
         const std::optional<float> set = run.game.world.FaceFeature(handle, id);
-        if (!set) {
-            run.Fail("expected feature " + std::to_string(id) + " of ped " +
-                     std::to_string(handle) + " to be " + value + "; it was never set");
-            return;
-        }
-        char printed[64];
-        std::snprintf(printed, sizeof printed, "%f", static_cast<double>(*set));
-        if (value != printed)
-            run.Fail("expected feature " + std::to_string(id) + " of ped " +
-                     std::to_string(handle) + " to be " + value + "; it is " + printed);
+        const std::string expected = "expected feature " + std::to_string(id) + " of ped " +
+                                     std::to_string(handle) + " to be " + value + "; ";
+        if (!set)
+            run.Fail(expected + "it was never set");
+        else if (Printed(static_cast<double>(*set)) != value)
+            run.Fail(expected + "it is " + Printed(static_cast<double>(*set)));
     };
 }
 
@@ -595,18 +614,18 @@ Action ParseExpectSameFile(const Line &line) {
             std::filesystem::path(golden).is_absolute() ? golden : run.scriptDirectory + golden;
         const InputFile expected = ReadInputFile(goldenPath, maxComparedFileBytes, "a golden file");
         if (!expected.read)
-            throw Failure(exitBadInput,
-                          "cannot read the golden file " + goldenPath + ": " + expected.why);
+            throw Failure(exitBadInput, "cannot read the golden file " + Printable(goldenPath) +
+                                            ": " + expected.why);
         const InputFile actual = ReadInputFile(name, maxComparedFileBytes, "a compared file");
         if (!actual.read) {
-            run.Fail("expected file " + name + " with the bytes of " + golden + "; " +
+            run.Fail("expected file " + name + " with the bytes of " + Printable(golden) + "; " +
                      (actual.missing ? "there is no such file" : actual.why));
             return;
         }
         const auto [differs, unused] = std::mismatch(actual.bytes.begin(), actual.bytes.end(),
                                                      expected.bytes.begin(), expected.bytes.end());
         if (actual.bytes != expected.bytes)
-            run.Fail("file " + name + " differs from " + golden + " at byte " +
+            run.Fail("file " + name + " differs from " + Printable(golden) + " at byte " +
                      std::to_string(differs - actual.bytes.begin()) + " (" +
                      Counted(actual.bytes.size(), "byte", "bytes") + " against " +
                      std::to_string(expected.bytes.size()) + ")");
@@ -628,90 +647,75 @@ Action ParseExpectCamera(const Line &line) {
     };
 }
 
+typedef Action (*Parser)(const Line &line);
+
+// The expectations and the commands, by the word that names them.
+const std::map<std::string, Parser> expectations = {
+    {"drawn", [](const Line &line) { return ParseExpectDrawn(line, true); }},
+    {"not-drawn", [](const Line &line) { return ParseExpectDrawn(line, false); }},
+    {"feature", ParseExpectFeature},
+    {"file", ParseExpectFile},
+    {"no-file", ParseExpectNoFile},
+    {"same-file", ParseExpectSameFile},
+    {"camera", ParseExpectCamera},
+};
+
 Action ParseExpect(const Line &line) {
     if (line.words.size() < 2)
         line.Error("usage: expect WHAT ...");
-    const std::string &what = line.words[1].text;
-    if (what == "drawn")
-        return ParseExpectDrawn(line, true);
-    if (what == "not-drawn")
-        return ParseExpectDrawn(line, false);
-    if (what == "feature")
-        return ParseExpectFeature(line);
-    if (what == "file")
-        return ParseExpectFile(line);
-    if (what == "no-file")
-        return ParseExpectNoFile(line);
-    if (what == "same-file")
-        return ParseExpectSameFile(line);
-    if (what == "camera")
-        return ParseExpectCamera(line);
-    line.Error("unknown expectation '" + what +
-               "' (drawn, not-drawn, feature, file, no-file, same-file, camera)");
+    const auto found = expectations.find(line.words[1].text);
+    if (found == expectations.end())
+        line.Error("unknown expectation " + Shown(line.words[1].text) +
+                   " (drawn, not-drawn, feature, file, no-file, same-file, camera)");
+    return found->second(line);
 }
+
+const std::map<std::string, Parser> commands = {
+    {"ped", ParsePed},
+    {"object", ParseObject},
+    {"player", ParsePlayer},
+    {"aim", ParseAim},
+    {"remove", ParseRemove},
+    {"move", ParseMove},
+    {"hash", ParseHash},
+    {"dictionary", ParseDictionary},
+    {"dictionary-delay", ParseDictionaryDelay},
+    {"drop-dictionary", ParseDropDictionary},
+    {"fail-cameras", ParseFailCameras},
+    {"frame", ParseFrame},
+    {"frame-time", ParseFrameTime},
+    {"clock", ParseClock},
+    {"down", [](const Line &line) { return ParseKeyMessage(line, true); }},
+    {"up", [](const Line &line) { return ParseKeyMessage(line, false); }},
+    {"tap", ParseTap},
+    {"wait", ParseWait},
+    {"block", [](const Line &line) { return ParseBlock(line, true); }},
+    {"unblock", [](const Line &line) { return ParseBlock(line, false); }},
+    {"expect", ParseExpect},
+    {"print", ParsePrint},
+};
 
 Action ParseLine(const Line &line) {
     const std::string &command = line.words[0].text;
     if (line.words[0].quoted)
         line.Error("a line must start with a command, not a quoted text");
-    if (command == "ped")
-        return ParsePed(line);
-    if (command == "object")
-        return ParseObject(line);
-    if (command == "player")
-        return ParsePlayer(line);
-    if (command == "aim")
-        return ParseAim(line);
-    if (command == "remove")
-        return ParseRemove(line);
-    if (command == "move")
-        return ParseMove(line);
-    if (command == "hash")
-        return ParseHash(line);
-    if (command == "dictionary-delay")
-        return ParseDictionaryDelay(line);
-    if (command == "drop-dictionary")
-        return ParseDropDictionary(line);
-    if (command == "fail-cameras")
-        return ParseFailCameras(line);
     if (platform::moduleReadsSystemClock &&
         (command == "frame-time" || command == "clock" || command == "wait"))
         line.Error("'" + command +
                    "' needs the stand-in's virtual clock; in the Windows build the "
                    "module reads the system clock");
-    if (command == "frame")
-        return ParseFrame(line);
-    if (command == "frame-time")
-        return ParseFrameTime(line);
-    if (command == "clock")
-        return ParseClock(line);
-    if (command == "down")
-        return ParseKeyMessage(line, true);
-    if (command == "up")
-        return ParseKeyMessage(line, false);
-    if (command == "tap")
-        return ParseTap(line);
-    if (command == "wait")
-        return ParseWait(line);
-    if (command == "block")
-        return ParseBlock(line, true);
-    if (command == "unblock")
-        return ParseBlock(line, false);
-    if (command == "expect")
-        return ParseExpect(line);
-    if (command == "print")
-        return ParsePrint(line);
-    line.Error("unknown command '" + command + "'");
+    const auto found = commands.find(command);
+    if (found == commands.end())
+        line.Error("unknown command " + Shown(command));
+    return found->second(line);
 }
 
 } // namespace
 
 bool ParseKeyName(const std::string &name, uint32_t &virtualKey) {
-    for (const keys::KeyName &entry : keys::names) {
-        if (name == entry.name) {
-            virtualKey = entry.code;
-            return true;
-        }
+    if (const EditorKey *key = KeyOfScriptWord(name)) {
+        virtualKey = key->virtualKey;
+        return true;
     }
     return ParseHex32(name, virtualKey);
 }
@@ -725,8 +729,17 @@ static std::string_view NextLine(std::string_view &rest) {
     return line;
 }
 
-std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::string &text) {
-    std::vector<ScriptStep> steps;
+// The folder of the script, absolute, so that a run in another folder finds its golden files.
+static std::string DirectoryOf(const std::string &file) {
+    std::error_code error;
+    const std::string path = std::filesystem::absolute(file, error).generic_string();
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The script's name is kept as messages show it; only reading it needs the name as given.
+Script ParseScriptText(const std::string &file, const std::string &text) {
+    Script script{Printable(file), DirectoryOf(file), {}};
     std::string_view rest = text;
     if (rest.starts_with("\xEF\xBB\xBF")) // the byte-order mark some editors put first
         rest.remove_prefix(3);
@@ -735,27 +748,27 @@ std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::stri
         const std::string source(NextLine(rest));
         ++number;
         if (source.find('\0') != std::string::npos)
-            throw Failure(exitBadInput,
-                          file + ":" + std::to_string(number) + ": the line holds a NUL byte");
-        Line line{&file, number, {}};
+            throw Failure(exitBadInput, script.file + ":" + std::to_string(number) +
+                                            ": the line holds a NUL byte");
+        Line line{&script.file, number, {}};
         line.words = SplitWords(source, line);
         if (line.words.empty())
             continue;
-        steps.push_back(ScriptStep{file, number, ParseLine(line)});
+        script.steps.push_back(ScriptStep{number, ParseLine(line)});
     }
-    return steps;
+    return script;
 }
 
-std::vector<ScriptStep> ParseScriptFile(const std::string &file) {
-    const InputFile script = ReadInputFile(file, maxScriptBytes, "a script");
-    if (!script.read)
-        throw Failure(exitBadInput, file + ":0: cannot read the script: " + script.why);
-    return ParseScriptText(file, script.bytes);
-}
-
-static std::string DirectoryOf(const std::string &file) {
-    const std::size_t slash = file.rfind('/');
-    return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
+Script ParseScriptFile(const std::string &file) {
+    try {
+        const InputFile script = ReadInputFile(file, maxScriptBytes, "a script");
+        if (!script.read)
+            throw Failure(exitBadInput,
+                          Printable(file) + ":0: cannot read the script: " + script.why);
+        return ParseScriptText(file, script.bytes);
+    } catch (const std::bad_alloc &) {
+        throw Failure(exitBadInput, Printable(file) + ":0: not enough memory to read the script");
+    }
 }
 
 static std::string TraceArgument(char kind, uint64_t slot) {
@@ -765,7 +778,8 @@ static std::string TraceArgument(char kind, uint64_t slot) {
     if (kind == 's') {
         if (slot == 0)
             return "null";
-        return Quoted(reinterpret_cast<const char *>(static_cast<uintptr_t>(slot)));
+        return PrintableQuoted(reinterpret_cast<const char *>(static_cast<uintptr_t>(slot)),
+                               std::string::npos);
     }
     if (kind == 'o') {
         if (slot == 0)
@@ -778,12 +792,9 @@ static std::string TraceArgument(char kind, uint64_t slot) {
         return text;
     }
     switch (kind) {
-    case 'f': {
-        float value;
-        std::memcpy(&value, &low, sizeof value);
-        std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+    case 'f':
+        std::snprintf(text, sizeof text, "%g", static_cast<double>(SlotFloat(slot)));
         return text;
-    }
     case 'u':
         std::snprintf(text, sizeof text, "0x%08" PRIX32, low);
         return text;
@@ -812,9 +823,9 @@ static void TraceCall(std::ostream &out, const NativeCallRecord &call) {
     out << "\n";
 }
 
-int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
-               const ScriptOptions &options, std::ostream &out, std::ostream &err,
-               ScriptTally &tally) {
+int PlayScript(const Script &script, const ScriptOptions &options, std::ostream &out,
+               std::ostream &err, ScriptTally &tally) {
+    const std::string &file = script.file;
     Game game;
     // The frames run are counted on every way out of the run.
     struct FrameCount {
@@ -823,7 +834,8 @@ int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
         ~FrameCount() { tally.frames = game.FrameNumber(); }
     } frameCount{game, tally};
     ScriptRun run(game, options, out, err);
-    run.scriptDirectory = DirectoryOf(file);
+    run.file = file;
+    run.scriptDirectory = script.directory;
     game.callObserver = [&out, &options, &tally](const NativeCallRecord &call) {
         if (options.trace)
             TraceCall(out, call);
@@ -833,26 +845,32 @@ int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
     };
     try {
         game.LoadModule(options.modulePath);
-    } catch (const Failure &error) {
-        err << "pfe-sim: " << error.what() << "\n";
-        return error.status;
+    } catch (...) {
+        return ReportCurrentError(err);
     }
-    for (const ScriptStep &step : steps) {
+    for (const ScriptStep &step : script.steps) {
         run.step = &step;
         try {
             step.run(run);
         } catch (const Failure &error) {
             // A failure may concern an earlier line than the step that found it.
-            err << step.file << ":" << (error.line > 0 ? error.line : step.line) << ": "
-                << (error.status == exitFailed ? "the run stopped: " : "") << error.what() << "\n";
+            err << file << ":" << (error.line > 0 ? error.line : step.line) << ": " << error.what()
+                << "\n";
             return error.status;
+        } catch (const GameError &error) {
+            err << file << ":" << step.line << ": "
+                << (error.kind == GameError::Kind::ruleBroken ? "the run stopped: " : "")
+                << Printable(error.what(), std::string::npos) << "\n";
+            return ExitStatus(error);
         }
     }
     try {
         game.UnloadModule();
-    } catch (const Failure &stopped) {
-        err << file << ": the run stopped while unloading: " << stopped.what() << "\n";
-        return 1;
+    } catch (const GameError &stopped) {
+        err << file
+            << ": the run stopped while unloading: " << Printable(stopped.what(), std::string::npos)
+            << "\n";
+        return ExitStatus(stopped);
     }
     return run.failures == 0 ? 0 : 1;
 }

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/failure.h"
 #include "sim/screen.h"
-#include "standin/failure.h"
 
 class Game;
 
@@ -23,9 +23,18 @@ struct ScriptOptions {
 };
 
 struct ScriptStep {
-    std::string file;
     int line = 0;
     std::function<void(class ScriptRun &)> run;
+};
+
+// A parsed script: its name as messages show it (control bytes escaped, a long one cut), the
+// absolute folder holding it (its golden files lie there), and a step for each line with a
+// command. The name is kept once, not per step, so a script takes memory in proportion to its
+// size.
+struct Script {
+    std::string file;
+    std::string directory;
+    std::vector<ScriptStep> steps;
 };
 
 // The most a script may say: the bytes of a script file, and of a golden file or a file that
@@ -39,10 +48,10 @@ constexpr uint32_t maxDictionaryDelay = 1000000000;
 constexpr uint32_t maxFailingCameras = 1000000000;
 
 // Reads and parses a whole script (a UTF-8 byte-order mark at the start is skipped; lines end
-// in LF, CR LF or CR); a script that cannot be read or parsed throws Failure
-// (exitBadInput) with the message "FILE:LINE: why".
-std::vector<ScriptStep> ParseScriptText(const std::string &file, const std::string &text);
-std::vector<ScriptStep> ParseScriptFile(const std::string &file);
+// in LF, CR LF or CR); a script that cannot be read or parsed, or that does not fit in
+// memory, throws Failure (exitBadInput) with the message "FILE:LINE: why".
+Script ParseScriptText(const std::string &file, const std::string &text);
+Script ParseScriptFile(const std::string &file);
 
 // What a played script did, for the runner's report: the frames it ran, and the files the
 // editor said it wrote ("Wrote NAME" on its status line), each counted once.
@@ -51,12 +60,11 @@ struct ScriptTally {
     std::set<std::string> exports;
 };
 
-// Plays parsed steps against a fresh load of the module in the current directory.
+// Plays a parsed script against a fresh load of the module in the current directory.
 // Returns 0 when every expectation held, 1 when one failed or the run stopped, 2 for a
 // script error found while playing (an unknown entity, say).
-int PlayScript(const std::string &file, const std::vector<ScriptStep> &steps,
-               const ScriptOptions &options, std::ostream &out, std::ostream &err,
-               ScriptTally &tally);
+int PlayScript(const Script &script, const ScriptOptions &options, std::ostream &out,
+               std::ostream &err, ScriptTally &tally);
 
 // Key names of the scripts: F7, F8, DELETE, LEFT, UP, RIGHT, DOWN, or 0x and 1 to 8 hex digits.
 bool ParseKeyName(const std::string &name, uint32_t &virtualKey);

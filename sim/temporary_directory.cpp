@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "standin/failure.h"
+#include "sim/failure.h"
 #include "standin/platform.h"
 
 #ifndef _WIN32

@@ -7,18 +7,11 @@
 #include <cstring>
 #include <ostream>
 
+#include "sim/printable.h"
 #include "standin/game_facts.h"
 #include "standin/platform.h"
 
 namespace {
-
-const char *const openingLine = facts::exportOpening;
-const char *const closingLine = facts::exportClosing;
-const char *const itemLine = facts::exportItemOpening;
-const char *const itemEndLine = facts::exportItemClosing;
-const char *const idPrefix = facts::exportIdPrefix;
-const char *const valuePrefix = facts::exportValuePrefix;
-const char *const elementEnd = facts::exportAttributeEnd;
 
 enum class Ending { crlf, lf, none };
 
@@ -53,29 +46,7 @@ std::vector<Line> SplitLines(const std::string &bytes) {
 }
 
 // The line as it can be shown in a one-line message: control bytes escaped, long lines cut.
-std::string Visible(const std::string &text) {
-    std::string shown = "\"";
-    for (std::size_t i = 0; i < text.size() && i < 60; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            shown += hex;
-        } else if (c == '"' || c == '\\') {
-            shown += '\\';
-            shown += static_cast<char>(c);
-        } else {
-            shown += static_cast<char>(c);
-        }
-    }
-    if (text.size() > 60)
-        shown += "...";
-    return shown + "\"";
-}
+std::string Visible(const std::string &text) { return PrintableQuoted(text, 60); }
 
 [[noreturn]] void Fail(int line, const std::string &message) {
     throw Failure(exitFailed, message, line);
@@ -99,9 +70,9 @@ void ExpectExactly(const Line &line, const char *expected) {
 std::string AttributeValue(const Line &line, const char *prefix, const char *element) {
     const std::string text = line.text;
     const std::size_t prefixLength = std::strlen(prefix);
-    const std::size_t endLength = std::strlen(elementEnd);
+    const std::size_t endLength = std::strlen(facts::exportAttributeEnd);
     if (text.size() < prefixLength + endLength || text.compare(0, prefixLength, prefix) != 0 ||
-        text.compare(text.size() - endLength, endLength, elementEnd) != 0)
+        text.compare(text.size() - endLength, endLength, facts::exportAttributeEnd) != 0)
         Fail(line.number,
              std::string("expected a <") + element + " value=\"...\"/> element indented by " +
                  std::to_string(std::strspn(prefix, " ")) + " spaces, found " + Visible(text));
@@ -154,7 +125,7 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
     if (bytes.empty())
         Fail(1, "the file is empty; an export holds at least <expressions> and </expressions>");
     const std::vector<Line> lines = SplitLines(bytes);
-    ExpectExactly(lines[0], openingLine);
+    ExpectExactly(lines[0], facts::exportOpening);
 
     std::vector<ExportItem> items;
     std::vector<int> lineOfRow(static_cast<std::size_t>(table.count), 0);
@@ -163,15 +134,16 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
         if (at >= lines.size())
             Fail(lines.back().number, "the file ends before </expressions>");
         const Line &line = lines[at];
-        if (line.text == closingLine) {
+        if (line.text == facts::exportClosing) {
             if (line.ending != Ending::none)
                 Fail(line.number,
                      "a line end follows </expressions>; the editor ends the file right after it");
             return items;
         }
-        if (line.text != itemLine)
-            Fail(line.number, std::string("expected ") + Visible(itemLine) + " or " +
-                                  Visible(closingLine) + ", found " + Visible(line.text));
+        if (line.text != facts::exportItemOpening)
+            Fail(line.number, std::string("expected ") + Visible(facts::exportItemOpening) +
+                                  " or " + Visible(facts::exportClosing) + ", found " +
+                                  Visible(line.text));
         CheckEnding(line);
         // The block's lines, each checked before the next is looked at.
         const auto blockLine = [&](std::size_t offset) -> const Line & {
@@ -182,7 +154,7 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
         };
         const Line &idLine = blockLine(1);
 
-        const std::string idText = AttributeValue(idLine, idPrefix, "id");
+        const std::string idText = AttributeValue(idLine, facts::exportIdPrefix, "id");
         if (!PrintedInteger(idText))
             Fail(idLine.number,
                  "the id " + Visible(idText) + " is not a whole number as the editor writes it");
@@ -204,7 +176,7 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
         lineOfRow[static_cast<std::size_t>(row)] = idLine.number;
 
         const Line &valueLine = blockLine(2);
-        const std::string value = AttributeValue(valueLine, valuePrefix, "value");
+        const std::string value = AttributeValue(valueLine, facts::exportValuePrefix, "value");
         if (!PrintedFloat(value))
             Fail(valueLine.number,
                  "the value " + Visible(value) +
@@ -216,19 +188,20 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
             Fail(valueLine.number,
                  "the value " + value +
                      " lies inside (-0.1, 0.1); the editor leaves such features out");
-        ExpectExactly(blockLine(3), itemEndLine);
+        ExpectExactly(blockLine(3), facts::exportItemClosing);
 
         items.push_back(ExportItem{line.number, row, table.ids[row], name, value});
         at += 4;
     }
 }
 
-int ShowExport(const std::string &file, const FeatureTable &table, std::ostream &out,
+int ShowExport(const std::string &path, const FeatureTable &table, std::ostream &out,
                std::ostream &err) {
+    const std::string file = Printable(path);
     // An export of all 54 features is a few kilobytes; the limit is checked before reading.
     std::string bytes;
     std::string why;
-    switch (platform::ReadRegularFile(file, maxExportBytes, bytes, why)) {
+    switch (platform::ReadRegularFile(path, maxExportBytes, bytes, why)) {
     case platform::ReadOutcome::read:
         break;
     case platform::ReadOutcome::tooLarge:

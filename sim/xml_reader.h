@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/failure.h"
+#include "sim/failure.h"
 
 // The editor's feature table: display names and feature ids, paired by row.
 struct FeatureTable {

@@ -1,13 +1,15 @@
 // ucontext fibers with sanitizer annotations. Every switch is announced to the address
 // sanitizer (start/finish_switch_fiber) and to the thread sanitizer (switch_to_fiber), so
-// both follow the stacks correctly.
+// both follow the stacks correctly. Each stack has an inaccessible guard page below it: a
+// script that overflows its stack dies of SIGSEGV there instead of writing over the heap.
 
+#include <sys/mman.h>
 #include <ucontext.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
-#include <vector>
 
 #include "standin/fiber.h"
 
@@ -36,7 +38,10 @@
 
 struct Fiber::Impl {
     std::function<void()> body;
-    std::vector<char> stack;
+    char *mapping = nullptr; // the guard page, then the stack
+    std::size_t mappingSize = 0;
+    char *stack = nullptr;
+    std::size_t stackSize = 0;
     ucontext_t context{};
     ucontext_t caller{};
     bool finished = false;
@@ -85,11 +90,21 @@ static void FiberEntry(unsigned int high, unsigned int low) {
 
 Fiber::Fiber(std::function<void()> body, std::size_t stackSize) : impl(std::make_unique<Impl>()) {
     impl->body = std::move(body);
-    impl->stack.resize(stackSize);
-    if (getcontext(&impl->context) != 0)
-        throw std::runtime_error("getcontext failed");
-    impl->context.uc_stack.ss_sp = impl->stack.data();
-    impl->context.uc_stack.ss_size = impl->stack.size();
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    impl->stackSize = (stackSize + page - 1) / page * page;
+    impl->mappingSize = impl->stackSize + page;
+    void *mapping = mmap(nullptr, impl->mappingSize, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    if (mapping == MAP_FAILED)
+        throw std::runtime_error("cannot map a fiber stack");
+    impl->mapping = static_cast<char *>(mapping);
+    impl->stack = impl->mapping + page;
+    if (mprotect(impl->mapping, page, PROT_NONE) != 0 || getcontext(&impl->context) != 0) {
+        munmap(impl->mapping, impl->mappingSize);
+        throw std::runtime_error("cannot guard a fiber stack");
+    }
+    impl->context.uc_stack.ss_sp = impl->stack;
+    impl->context.uc_stack.ss_size = impl->stackSize;
     impl->context.uc_link = nullptr;
     const uintptr_t address = reinterpret_cast<uintptr_t>(impl.get());
     makecontext(&impl->context, reinterpret_cast<void (*)()>(FiberEntry), 2,
@@ -107,8 +122,9 @@ Fiber::~Fiber() {
 #endif
 #ifdef PFE_ASAN
     // The abandoned stack may still carry poisoned frames; clear them before it is reused.
-    __asan_unpoison_memory_region(impl->stack.data(), impl->stack.size());
+    __asan_unpoison_memory_region(impl->stack, impl->stackSize);
 #endif
+    munmap(impl->mapping, impl->mappingSize);
 }
 
 void Fiber::Resume() {
@@ -117,7 +133,7 @@ void Fiber::Resume() {
     Fiber *previous = currentFiber;
     currentFiber = this;
     void *fakeStack = nullptr;
-    StartSwitch(&fakeStack, impl->stack.data(), impl->stack.size());
+    StartSwitch(&fakeStack, impl->stack, impl->stackSize);
 #ifdef PFE_TSAN
     impl->tsanCaller = __tsan_get_current_fiber();
     __tsan_switch_to_fiber(impl->tsanFiber, 0);

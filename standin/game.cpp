@@ -85,7 +85,8 @@ void Game::UnloadModule() {
     const std::string left = ForgetRegistrations();
     leaving.reset();
     if (!left.empty())
-        throw Failure(exitFailed, "the module was unloaded with " + left + " still registered");
+        throw GameError(GameError::Kind::ruleBroken,
+                        "the module was unloaded with " + left + " still registered");
 }
 
 bool Game::ModuleLoaded() const { return module != nullptr; }
@@ -125,6 +126,7 @@ void Game::RecordEntryPointCall(HostFunction function, const void *owner, const 
 
 void Game::RunFrame() {
     ++frameNumber;
+    textScaleSet = false;
     texts.clear();
     calls.clear();
     for (Script &script : scripts) {
@@ -171,7 +173,7 @@ void Game::RaiseStop() {
     stopReason.clear();
     // Leave the stopped script behind for good; the run cannot go on.
     scripts.clear();
-    throw Failure(exitFailed, reason);
+    throw GameError(GameError::Kind::ruleBroken, reason);
 }
 
 void Game::Stop(const std::string &reason) {
@@ -183,7 +185,7 @@ void Game::Stop(const std::string &reason) {
     }
     std::string message = stopReason;
     stopReason.clear();
-    throw Failure(exitFailed, message);
+    throw GameError(GameError::Kind::ruleBroken, message);
 }
 
 // ---- keyboard ------------------------------------------------------------------------------
@@ -359,5 +361,8 @@ void Game::ResultFloat(float value, int slot) {
 }
 
 void Game::RecordText(const std::string &text, float x, float y) {
+    if (!textScaleSet)
+        Stop("the text \"" + text + "\" was drawn without a text-scale call before it");
+    textScaleSet = false;
     texts.push_back(DrawnText{text, textScaleX, textScaleY, x, y});
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/failure.h"
+#include "standin/game_error.h"
 #include "standin/host_functions.h"
 #include "standin/native_table.h"
 #include "standin/world.h"
@@ -73,10 +73,11 @@ class Game {
     World world;
 
     // ---- the module ----
-    // A fresh copy, attached with reason 1. Throws Failure when it cannot be loaded, or when
-    // its entry point answers false (exitFailed); the load is then undone.
+    // A fresh copy, attached with reason 1. Throws GameError when it cannot be loaded
+    // (moduleRefused), or when its entry point answers false (ruleBroken); the load is then
+    // undone.
     void LoadModule(const std::string &path);
-    // Detached with reason 0, then closed. Throws Failure (exitFailed) when the entry point
+    // Detached with reason 0, then closed. Throws GameError (ruleBroken) when the entry point
     // answers false, or when the module left its script or keyboard handler registered; either
     // way the module is gone afterwards and nothing of it is left with the host.
     void UnloadModule();
@@ -88,7 +89,7 @@ class Game {
     const std::vector<EntryPointCall> &EntryPointCalls() const { return entryPointCalls; }
 
     // ---- frames and clock ----
-    void RunFrame(); // throws Failure (exitFailed) when the module broke the host's rules
+    void RunFrame(); // throws GameError (ruleBroken) when the module broke the host's rules
     void RunFrames(int count);
     uint64_t FrameNumber() const { return frameNumber; }
     uint32_t Now() const { return clock.load(std::memory_order_relaxed); }
@@ -133,6 +134,8 @@ class Game {
     // Stops the run: from the script fiber the script is abandoned at once.
     [[noreturn]] void Stop(const std::string &reason);
     void RecordText(const std::string &text, float x, float y);
+    // The scale set by the text-scale native holds for the one text drawn next.
+    bool textScaleSet = false;
     float textScaleX = 0.0f;
     float textScaleY = 0.0f;
 

@@ -45,14 +45,6 @@ constexpr uint32_t left = 0x25;
 constexpr uint32_t up = 0x26;
 constexpr uint32_t right = 0x27;
 constexpr uint32_t down = 0x28;
-
-// The names session scripts and play's status line give them.
-struct KeyName {
-    const char *name;
-    uint32_t code;
-};
-constexpr KeyName names[] = {{"F7", f7}, {"F8", f8},       {"DELETE", del}, {"LEFT", left},
-                             {"UP", up}, {"RIGHT", right}, {"DOWN", down}};
 } // namespace keys
 
 // ---- the world -----------------------------------------------------------------------------
@@ -64,6 +56,8 @@ constexpr const char *defaultPlayerModel = "PLAYER_ZERO";
 // The pose the editor holds its ped in.
 constexpr const char *poseDictionary = "mini_games@story@mud5@cracksafe@small_r@safe";
 constexpr const char *poseClip = "open";
+// The type hash of the scripted camera, the one camera type the editor creates.
+constexpr uint32_t scriptedCameraType = 26379945;
 
 // The feature list: its origin and the screen-height pitch of its lines at its scale, which
 // the cursor marker steps by.

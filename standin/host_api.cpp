@@ -9,7 +9,7 @@
 static Game &TheGame() {
     Game *game = Game::Current();
     if (game == nullptr) {
-        std::fprintf(stderr, "pfe-sim: a host function was called while no game runs\n");
+        std::fprintf(stderr, "stand-in host: a host function was called while no game runs\n");
         std::abort();
     }
     return *game;

@@ -16,7 +16,7 @@ class LoadedModule {
     LoadedModule(const LoadedModule &) = delete;
     LoadedModule &operator=(const LoadedModule &) = delete;
 
-    // Both throw Failure (exitFailed) when the entry point answers false.
+    // Both throw GameError (ruleBroken) when the entry point answers false.
     void Attach();
     void Detach();
     // Calls the entry point with any reason code and returns its answer.

@@ -1,7 +1,9 @@
 // Each load reads the module file once, checks it, and loads a private copy of it held in
 // memory (a memfd, nothing on disk): every load starts from the module's values at load, as a
 // fresh process would, whatever the dynamic loader caches, and what runs is exactly what was
-// checked, even if the file is rebuilt or cut short meanwhile.
+// checked, even if the file is rebuilt or cut short meanwhile. Under a file size limit below
+// the module's size no copy can be made; the module is then loaded from its path, which is
+// fresh too once the last load is closed.
 
 #include <dlfcn.h>
 #include <elf.h>
@@ -15,12 +17,12 @@
 #include <cstring>
 #include <string>
 
-#include "standin/failure.h"
+#include "standin/game_error.h"
 #include "standin/module_loader.h"
 #include "standin/platform.h"
 
 [[noreturn]] static void Refuse(const std::string &path, const std::string &why) {
-    throw Failure(exitBadInput, "cannot load module " + path + ": " + why);
+    throw GameError(GameError::Kind::moduleRefused, "cannot load module " + path + ": " + why);
 }
 
 static std::string ReadModule(const std::string &path) {
@@ -77,51 +79,42 @@ static void CheckElfImage(const std::string &path, const std::string &image) {
                          std::to_string(length));
 }
 
-static void WriteAll(int descriptor, const std::string &bytes, const std::string &path) {
+static bool WriteAll(int descriptor, const std::string &bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t count = write(descriptor, bytes.data() + done, bytes.size() - done);
         if (count < 0 && errno == EINTR)
             continue;
-        if (count < 0 && errno == EFBIG) // SIGXFSZ is ignored: the write fails instead
-            Refuse(path, "cannot copy it into memory: the file size limit (ulimit -f) is below "
-                         "its " +
-                             std::to_string(bytes.size()) + " bytes");
-        if (count <= 0)
-            Refuse(path, "cannot copy it into memory: " +
-                             std::string(count < 0 ? std::strerror(errno) : "nothing written"));
+        if (count <= 0) // EFBIG past the file size limit: SIGXFSZ is ignored
+            return false;
         done += static_cast<std::size_t>(count);
     }
+    return true;
 }
 
-// The copy is sealed once written: nothing can change or cut it while it is mapped.
+// The copy is sealed once written: nothing can change or cut it while it is mapped. A memory
+// file counts against the file size limit (ulimit -f); where no copy can be made, -1 says
+// that the module is to be loaded from its own path.
 static int CopyIntoMemory(const std::string &path, const std::string &image) {
     const std::string base = path.substr(path.rfind('/') + 1);
     const int descriptor = memfd_create(base.c_str(), MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    if (descriptor < 0)
-        Refuse(path, "cannot copy it into memory: " + std::string(std::strerror(errno)));
-    try {
-        WriteAll(descriptor, image, path);
-        struct stat status;
-        if (fstat(descriptor, &status) != 0 ||
-            static_cast<uint64_t>(status.st_size) != image.size())
-            Refuse(path, "cannot copy it into memory: the copy is not the file's size");
-        if (fcntl(descriptor, F_ADD_SEALS,
-                  F_SEAL_WRITE | F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL))
-            Refuse(path, "cannot seal its copy in memory: " + std::string(std::strerror(errno)));
-    } catch (...) {
+    if (descriptor >= 0 && WriteAll(descriptor, image) &&
+        fcntl(descriptor, F_ADD_SEALS, F_SEAL_WRITE | F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) ==
+            0)
+        return descriptor;
+    if (descriptor >= 0)
         close(descriptor);
-        throw;
-    }
-    return descriptor;
+    return -1;
 }
 
 // dlopen names the copy by its descriptor, which a later copy may reuse: a module left mapped
 // after dlclose keeps its descriptor, so that the name never stands for two modules.
 static void Release(void *handle, int memoryFile) {
-    const std::string name = "/proc/self/fd/" + std::to_string(memoryFile);
     if (handle != nullptr)
         dlclose(handle);
+    if (memoryFile < 0)
+        return;
+    const std::string name = "/proc/self/fd/" + std::to_string(memoryFile);
     void *resident = dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD);
     if (resident != nullptr)
         dlclose(resident);
@@ -142,12 +135,14 @@ LoadedModule::LoadedModule(const std::string &path) {
     const std::string image = ReadModule(path);
     CheckElfImage(path, image);
     memoryFile = CopyIntoMemory(path, image);
-    const std::string name = "/proc/self/fd/" + std::to_string(memoryFile);
+    const std::string name = memoryFile >= 0 ? "/proc/self/fd/" + std::to_string(memoryFile)
+                             : path.find('/') == std::string::npos ? "./" + path
+                                                                   : path;
     handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const std::string why = LoaderError(name, path);
         Release(nullptr, memoryFile);
-        throw Failure(exitBadInput, "cannot load module " + path + ": " + why);
+        Refuse(path, why);
     }
     entry = reinterpret_cast<EntryPoint>(dlsym(handle, "DllMain"));
     if (entry == nullptr) {
@@ -163,7 +158,8 @@ LoadedModule::~LoadedModule() { Release(handle, memoryFile); }
 void LoadedModule::Attach() {
     if (entry(handle, 1, nullptr) == 0) {
         entry(handle, 0, nullptr);
-        throw Failure(exitFailed, "the module's entry point answered false to process attach");
+        throw GameError(GameError::Kind::ruleBroken,
+                        "the module's entry point answered false to process attach");
     }
     attached = true;
 }
@@ -175,5 +171,6 @@ void LoadedModule::Detach() {
         return;
     attached = false;
     if (entry(handle, 0, nullptr) == 0)
-        throw Failure(exitFailed, "the module's entry point answered false to process detach");
+        throw GameError(GameError::Kind::ruleBroken,
+                        "the module's entry point answered false to process detach");
 }

@@ -10,7 +10,7 @@
 
 #include <stdexcept>
 
-#include "standin/failure.h"
+#include "standin/game_error.h"
 #include "standin/module_loader.h"
 #include "standin/platform.h"
 
@@ -26,7 +26,7 @@ static void *EntryPointOf(HMODULE module) {
 }
 
 [[noreturn]] static void Refuse(const std::string &path, const std::string &why) {
-    throw Failure(exitBadInput, "cannot load module " + path + ": " + why);
+    throw GameError(GameError::Kind::moduleRefused, "cannot load module " + path + ": " + why);
 }
 
 // LoadLibrary's own refusals are terse ("not a valid Win32 application"); the file is first
@@ -46,12 +46,14 @@ LoadedModule::LoadedModule(const std::string &path) {
     CheckModuleFile(path);
     HMODULE already = nullptr;
     if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, path.c_str(), &already))
-        throw Failure(exitBadInput, "cannot load a fresh copy of module " + path +
-                                        ": an earlier load of it is still mapped");
+        throw GameError(GameError::Kind::moduleRefused,
+                        "cannot load a fresh copy of module " + path +
+                            ": an earlier load of it is still mapped");
     HMODULE module = LoadLibraryA(path.c_str());
     // The loader has detached a module whose entry point refused the attach, and fails it so.
     if (module == nullptr && GetLastError() == ERROR_DLL_INIT_FAILED)
-        throw Failure(exitFailed, "the module's entry point answered false to process attach");
+        throw GameError(GameError::Kind::ruleBroken,
+                        "the module's entry point answered false to process attach");
     if (module == nullptr)
         Refuse(path, platform::LastErrorText());
     void *start = EntryPointOf(module);

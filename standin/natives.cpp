@@ -66,6 +66,7 @@ void IsPedHuman(Game &game) {
 void SetTextScale(Game &game) {
     game.textScaleX = game.ArgFloat(0);
     game.textScaleY = game.ArgFloat(1);
+    game.textScaleSet = true;
 }
 
 void DrawText(Game &game) {
@@ -79,6 +80,9 @@ void TaskPlayAnim(Game &game) {
     const char *clip = game.ArgString(2);
     for (int i = 3; i < 13; ++i)
         game.ArgUnsigned(i);
+    if (!game.world.DictionaryLoaded(dictionary, game.FrameNumber()))
+        game.Stop(std::string("clip '") + clip + "' was played from the dictionary '" + dictionary +
+                  "', which is not loaded");
     WorldEntity *entity = game.world.Find(ped);
     if (entity == nullptr || entity->kind != EntityKind::ped)
         return;

@@ -30,9 +30,9 @@ enum class ReadOutcome { read, unreadable, notRegularFile, tooLarge };
 // both are checked before a byte is read, so that a device, a FIFO or a huge file cannot hold
 // the reader or fill its memory. Otherwise `why` says what stood in the way in a few words:
 // the system's error text, "it is a directory", "it holds 70000 bytes, more than the limit of
-// 65536".
+// 65536". With `size` given, a regular file is only measured, not read: its size goes there.
 ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::string &bytes,
-                            std::string &why);
+                            std::string &why, std::uintmax_t *size = nullptr);
 
 #ifdef _WIN32
 // GetLastError as "Windows error N: text".

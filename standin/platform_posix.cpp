@@ -92,7 +92,7 @@ static bool ReadExactly(int descriptor, std::uintmax_t size, std::string &bytes,
 // The descriptor is checked, not the name: what is read is what was checked. O_NONBLOCK keeps
 // the open of a FIFO from waiting for a writer; O_NOCTTY keeps a terminal from becoming ours.
 ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::string &bytes,
-                            std::string &why) {
+                            std::string &why, std::uintmax_t *size) {
     bytes.clear();
     const int descriptor = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0) {
@@ -107,6 +107,8 @@ ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::
     } else if (!S_ISREG(status.st_mode)) {
         why = KindOfFile(status.st_mode);
         outcome = ReadOutcome::notRegularFile;
+    } else if (size != nullptr) {
+        *size = static_cast<std::uintmax_t>(status.st_size);
     } else if (static_cast<std::uintmax_t>(status.st_size) > limit) {
         why = "it holds " + std::to_string(status.st_size) + " bytes, more than the limit of " +
               std::to_string(limit);

@@ -77,7 +77,7 @@ bool PathExists(const std::string &name) {
 }
 
 ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::string &bytes,
-                            std::string &why) {
+                            std::string &why, std::uintmax_t *sizeOnly) {
     bytes.clear();
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(name, error);
@@ -97,6 +97,10 @@ ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::
     if (error) {
         why = error.message();
         return ReadOutcome::unreadable;
+    }
+    if (sizeOnly != nullptr) {
+        *sizeOnly = size;
+        return ReadOutcome::read;
     }
     if (size > limit) {
         why = "it holds " + std::to_string(size) + " bytes, more than the limit of " +

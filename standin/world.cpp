@@ -1,6 +1,6 @@
 #include "standin/world.h"
 
-#include "standin/failure.h"
+#include "standin/game_error.h"
 #include "standin/game_facts.h"
 
 #include <cctype>
@@ -22,9 +22,10 @@ uint32_t HashOfName(const std::string &name) {
 
 WorldEntity &World::Spawn(int32_t handle, EntityKind kind, uint32_t model, bool human) {
     if (handle <= 0)
-        throw Failure(exitBadInput, "entity handles are positive integers");
+        throw GameError(GameError::Kind::requestRefused, "entity handles are positive integers");
     if (entities.count(handle) != 0)
-        throw Failure(exitBadInput, "entity " + std::to_string(handle) + " exists already");
+        throw GameError(GameError::Kind::requestRefused,
+                        "entity " + std::to_string(handle) + " exists already");
     WorldEntity entity;
     entity.handle = handle;
     entity.kind = kind;
@@ -73,7 +74,8 @@ void World::RequestDictionary(const std::string &name, uint64_t frame) {
 
 bool World::DictionaryLoaded(const std::string &name, uint64_t frame) const {
     auto found = dictionaries.find(name);
-    if (found == dictionaries.end() || !found->second.requested || found->second.dropped)
+    if (found == dictionaries.end() || !found->second.requested || found->second.dropped ||
+        knownDictionaries.count(name) == 0)
         return false;
     return frame >= found->second.requestedFrame + dictionaryDelayFrames;
 }
@@ -96,6 +98,8 @@ void World::ClearTasks(int32_t ped) {
 // A failed creation still uses up its handle, so the handle never names a camera later.
 int32_t World::CreateCamera(uint32_t type) {
     const int32_t handle = nextCameraHandle++;
+    if (type != facts::scriptedCameraType)
+        return handle;
     if (failingCameraCreations > 0) {
         --failingCameraCreations;
         return handle;

@@ -4,8 +4,11 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "standin/game_facts.h"
 
 uint32_t HashOfName(const std::string &name); // the engine's one-at-a-time hash, lower-cased
 
@@ -73,7 +76,8 @@ class World {
     std::map<std::string, uint32_t> forcedHashes; // keyed by the name as given
     uint32_t HashForName(const std::string &name) const;
 
-    // ---- animation dictionaries ----
+    // ---- animation dictionaries: only those the game has ever load ----
+    std::set<std::string> knownDictionaries{facts::poseDictionary};
     uint32_t dictionaryDelayFrames = 0;
     std::map<std::string, AnimationDictionary> dictionaries;
     void RequestDictionary(const std::string &name, uint64_t frame);
@@ -88,7 +92,8 @@ class World {
     // ---- cameras ----
     std::map<int32_t, WorldCamera> cameras;
     int32_t nextCameraHandle = 1;
-    // The next this many creations make no camera and return a handle that names none.
+    // The next this many creations make no camera and return a handle that names none; so
+    // does every creation of a type other than the scripted camera's.
     uint32_t failingCameraCreations = 0;
     RenderScriptCamsState renderScriptCams;
     int32_t CreateCamera(uint32_t type);

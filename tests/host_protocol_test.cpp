@@ -1,9 +1,11 @@
 // The module's side of the host protocol: entry point, unload, and the slot encodings of
 // native calls, checked on the raw 64-bit slots the stand-in receives.
 
+#include <csignal>
 #include <cstring>
 
 #include "game_fixture.h"
+#include "standin/fiber.h"
 
 namespace {
 
@@ -133,20 +135,34 @@ class HostRulesTest : public ::testing::Test {
 
 int hostRulesCase = 0;
 
+void Call(uint64_t hash, std::initializer_list<uint64_t> slots) {
+    nativeInit(hash);
+    for (uint64_t slot : slots)
+        nativePush64(slot);
+    nativeCall();
+}
+
+uint64_t Text(const char *text) { return reinterpret_cast<uint64_t>(text); }
+
 void RuleBreakingScript() {
     switch (hostRulesCase) {
     case 0: // a native the game does not have
-        nativeInit(0x1234ABCDull);
-        nativeCall();
+        Call(0x1234ABCDull, {});
         break;
     case 1: // the right native, a wrong number of arguments
-        nativeInit(0xD42BD6EB2E0F1677ull);
-        nativeCall();
+        Call(hashes::doesEntityExist, {});
         break;
     case 2: // a 32-bit handle that was sign-extended
-        nativeInit(0xD42BD6EB2E0F1677ull);
-        nativePush64(0xFFFFFFFFFFFFFFFFull);
-        nativeCall();
+        Call(hashes::doesEntityExist, {0xFFFFFFFFFFFFFFFFull});
+        break;
+    case 3: // one scale call for two texts: the scale holds for one
+        Call(hashes::setTextScale, {0, 0});
+        Call(hashes::drawText, {Text("one"), 0, 0});
+        Call(hashes::drawText, {Text("two"), 0, 0});
+        break;
+    case 4: // the pose played before its dictionary was asked for, let alone loaded
+        Call(hashes::taskPlayAnim, {1000, Text(facts::poseDictionary), Text(facts::poseClip), 0, 0,
+                                    0, 0, 0, 0, 0, 0, 0, 0});
         break;
     }
     for (;;)
@@ -154,20 +170,59 @@ void RuleBreakingScript() {
 }
 
 TEST_F(HostRulesTest, BrokenNativeCallsStopTheRunNamingTheFault) {
-    const char *expected[] = {"unknown native 0x1234ABCD", "takes 1 arguments, the module pushed 0",
-                              "not a zero-extended 32-bit value"};
-    for (int i = 0; i < 3; ++i) {
+    const char *expected[] = {
+        "unknown native 0x1234ABCD", "takes 1 arguments, the module pushed 0",
+        "not a zero-extended 32-bit value",
+        "the text \"two\" was drawn without a text-scale call before it",
+        "clip 'open' was played from the dictionary "
+        "'mini_games@story@mud5@cracksafe@small_r@safe', which is not loaded"};
+    for (int i = 0; i < 5; ++i) {
         hostRulesCase = i;
         scriptRegister(reinterpret_cast<HINSTANCE__ *>(0x10 + i), RuleBreakingScript);
         try {
             game.RunFrame();
             ADD_FAILURE() << "case " << i << " did not stop the run";
-        } catch (const Failure &stopped) {
+        } catch (const GameError &stopped) {
+            EXPECT_EQ(stopped.kind, GameError::Kind::ruleBroken) << stopped.what();
             EXPECT_NE(std::string(stopped.what()).find(expected[i]), std::string::npos)
                 << stopped.what();
         }
         EXPECT_FALSE(game.ScriptRunning());
     }
+}
+
+// Only the game's own dictionaries load, and only the scripted camera's type makes a camera.
+TEST_F(HostRulesTest, TheGameHasOnlyItsOwnDictionariesAndCameraType) {
+    game.world.RequestDictionary("no@such@dictionary", 0);
+    EXPECT_FALSE(game.world.DictionaryLoaded("no@such@dictionary", 1000));
+    game.world.knownDictionaries.insert("no@such@dictionary");
+    EXPECT_TRUE(game.world.DictionaryLoaded("no@such@dictionary", 1));
+    EXPECT_EQ(game.world.FindCamera(game.world.CreateCamera(facts::scriptedCameraType + 1)),
+              nullptr);
+    EXPECT_NE(game.world.FindCamera(game.world.CreateCamera(facts::scriptedCameraType)), nullptr);
+}
+
+// A megabyte and a half of frames on a one-megabyte fiber stack, with the heap's next large
+// block mapped right below it: the page between is inaccessible, so the overflow ends the
+// process with SIGSEGV rather than writing over that block.
+int Deep(int depth) {
+    volatile char frame[4096];
+    frame[0] = static_cast<char>(depth);
+    return depth == 0 ? 0 : Deep(depth - 1) + frame[0];
+}
+
+TEST(FiberStackTest, AnOverflowDiesOnTheGuardPage) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers report the overflow themselves";
+#endif
+    EXPECT_EXIT(
+        {
+            Fiber fiber([] { Deep(384); });
+            const std::vector<char> below(8 << 20, 'x');
+            fiber.Resume();
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGSEGV), "");
 }
 
 // Small modules that each break one rule of the host (tests/rule_breaking_module.cpp), loaded
@@ -179,13 +234,13 @@ class RuleBreakingModuleTest : public ::testing::Test {
     static std::string PathOf(const std::string &fault) {
         return std::string(PFE_RULE_BREAKING_MODULES) + "/pfe_module_" + fault + PFE_MODULE_SUFFIX;
     }
-    // What the Failure thrown by `action` says, checked to be the module's fault; empty when
+    // What the GameError thrown by `action` says, checked to be the module's fault; empty when
     // none is thrown.
     template <class Action> static std::string FailureOf(Action action) {
         try {
             action();
-        } catch (const Failure &failure) {
-            EXPECT_EQ(failure.status, exitFailed) << failure.what();
+        } catch (const GameError &failure) {
+            EXPECT_EQ(failure.kind, GameError::Kind::ruleBroken) << failure.what();
             return failure.what();
         }
         return "";

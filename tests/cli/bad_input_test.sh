@@ -5,16 +5,7 @@ sim=$1
 src=$2
 . "$src/tests/cli/lib.sh"
 
-# The command line.
-expect_error 2 "no command given" "$sim"
-expect_error 2 "unknown command 'frobnicate'" "$sim" frobnicate
-expect_error 2 "run needs at least one script" "$sim" run
-expect_error 2 "unknown option --bogus" "$sim" run --bogus x.session
-expect_error 2 "--screen needs a value" "$sim" run --screen
-expect_error 2 "--module needs a value" "$sim" run --module
-expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" run --screen 5x5 x.session
-expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" run --screen 120x40x2 x.session
-
+# The command line's mistakes are in command_line_test.cpp and cli_options_test.sh.
 # Scripts that are missing, not files, or say something wrong.
 expect_error 2 "missing.session:0: cannot read the script: No such file or directory" "$sim" run missing.session
 mkdir folder.session
@@ -22,8 +13,9 @@ expect_error 2 "folder.session:0: cannot read the script: it is a directory" "$s
 printf 'frame\ntap F13\n' >key.session
 expect_error 2 "key.session:2: unknown key 'F13'" "$sim" run key.session
 expect_error 2 "/dev/zero:0: cannot read the script: it is a character device" "$sim" run /dev/zero
-printf 'jump 3\n' >command.session
-expect_error 2 "command.session:1: unknown command 'jump'" "$sim" run command.session
+printf 'jump\033]2;owned\007 3\n' >command.session
+expect_error 2 "command.session:1: unknown command 'jump\\x1B]2;owned\\x07'" "$sim" run command.session
+expect_error 2 "\\x1B]2;x\\x07.session:0: cannot read the script" "$sim" run $'\033]2;x\007.session'
 printf 'frame 1 2\n' >count.session
 expect_error 2 "count.session:1: usage: frame [N]" "$sim" run count.session
 printf 'fail-cameras many\n' >cameras.session
@@ -44,8 +36,6 @@ expect_error 2 "cannot read locked/export.xml: Permission denied" "${as_user[@]}
 chmod 755 locked
 
 # show.
-expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show
-expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show a.xml b.xml
 expect_error 2 "cannot read absent.xml: No such file or directory" "$sim" show absent.xml
 expect_error 2 "cannot read folder.session: it is a directory" "$sim" show folder.session
 expect_error 2 "cannot read /dev/zero: it is a character device, not a regular file" "$sim" show /dev/zero
@@ -54,11 +44,7 @@ expect_error 1 "big.xml:0: more than 64 KiB, too long for an export" "$sim" show
 printf '      <expressions>\n      </expressions>' >unix.xml
 expect_error 1 "unix.xml:1: the line ends with LF alone" "$sim" show unix.xml
 
-# play: no terminal on standard input, or a wrong option.
+# play: no terminal on standard input.
 expect_error 2 "play reads keys from a terminal, and standard input is not one" "$sim" play
-expect_error 2 "unknown option --bogus for play" "$sim" play --bogus
-expect_error 2 "play takes no 'extra'" "$sim" play extra
-expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" play --screen 10
-expect_error 2 "--module needs a value" "$sim" play --module
 
 finish

@@ -3,11 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "sim/command_line.h"
-#include "standin/failure.h"
+#include "sim/failure.h"
 
 namespace {
 
@@ -146,6 +147,23 @@ TEST(CommandLine, UsageErrorsAreOneLineWithStatusTwo) {
             EXPECT_EQ(std::string(error.what()), each.message) << shown;
         }
     }
+}
+
+// The stand-in's errors map to a status; a bug of ours is an internal error, never bad input.
+TEST(CommandLine, ErrorsAreReportedOnOneLineWithTheirStatus) {
+    const auto reported = [](auto error) {
+        std::ostringstream err;
+        try {
+            throw error;
+        } catch (...) {
+            const int status = ReportCurrentError(err);
+            return std::to_string(status) + " " + err.str();
+        }
+    };
+    EXPECT_EQ(reported(std::logic_error("a bug")), "70 pfe-sim: internal error: a bug\n");
+    EXPECT_EQ(reported(GameError(GameError::Kind::ruleBroken, "a rule")), "1 pfe-sim: a rule\n");
+    EXPECT_EQ(reported(GameError(GameError::Kind::moduleRefused, "m\x1B")), "2 pfe-sim: m\\x1B\n");
+    EXPECT_EQ(reported(Failure(exitFailed, "f")), "1 pfe-sim: f\n");
 }
 
 TEST(CommandLine, ScreenSizeIsTwoPlainNumbersInRange) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <string>
 #include <vector>
 
@@ -67,7 +69,28 @@ TEST(ScriptReader, CountsAreDecimalDigitsUpToTheLimitTheyName) {
         {"aim -2", "'-2' is not an entity handle"},
         {"tap F7 1x", "'1x' is not a number of taps"},
         {"wait 1.5", "'1.5' is not a number of milliseconds"},
+        {"expect feature 2 PEDEXPRESS_NECK_WIDTH 0.3", "accepted"},
+        {"expect feature 2 PEDEXPRESS_NECK 0.3", "'PEDEXPRESS_NECK' is not a feature id or a name"},
+        {"expect feature 2 36277 0.3.", "'0.3.' is not a finite number"},
+        {"dictionary some@dictionary", "accepted"},
     });
+}
+
+// Words and names are echoed with control bytes escaped and cut when long; a script's name
+// is kept once, not per line, so the most lines a script may hold under a name as long as a
+// path may be take megabytes, not hundreds of them.
+TEST(ScriptReader, WordsAreEchoedSafelyAndNamesKeptOnce) {
+    EXPECT_EQ(Refusal("jump\x1B]2;x\x07\n"), "t.session:1: unknown command 'jump\\x1B]2;x\\x07'");
+    EXPECT_LT(Refusal(std::string(1 << 20, 'j')).size(), 300u);
+    std::string text;
+    while (text.size() + 7 <= maxScriptBytes)
+        text += "wait 1\n";
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    EXPECT_EQ(ParseScriptText(std::string(4084, 'd'), text).steps.size(), text.size() / 7);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes";
 }
 
 TEST(ScriptReader, HashesAndKeyCodesAre0xAndOneToEightHexDigits) {
@@ -125,7 +148,8 @@ TEST(ScriptReader, LinesEndInLfCrLfOrCrAfterAnOptionalByteOrderMark) {
                                                                        "# a comment\n"
                                                                        "\n"
                                                                        "tap F7\r\n"
-                                                                       "frame 3");
+                                                                       "frame 3")
+                                              .steps;
     ASSERT_EQ(steps.size(), 4u);
     const int lines[] = {1, 3, 6, 7};
     for (std::size_t i = 0; i < steps.size(); ++i)

@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/keys.h"
 #include "standin/game.h"
 
 namespace {
@@ -647,7 +648,7 @@ class SessionRun {
         if (which < 5)
             return keyDelete;
         if (which < 7)
-            return 0x41; // a key the editor never tests
+            return UntestedKey();
         if (which < 8)
             return 255 + Below(2000); // beyond the table: ignored
         if (model.Editing())

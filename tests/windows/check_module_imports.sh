@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Reads the import and export tables of the Windows module with objdump and checks that the
 # game folder can run it: the eight host functions come from ScriptHookRDR2.dll under their
-# decorated names, everything else from system DLLs only, and nothing is exported.
-# Usage: check_module_imports.sh OBJDUMP MODULE.asi
+# decorated names (as cmake/ScriptHookRDR2.def lists them), everything else from system DLLs
+# only, and nothing is exported.
+# Usage: check_module_imports.sh OBJDUMP MODULE.asi ScriptHookRDR2.def
 set -euo pipefail
 objdump=$1
 module=$2
@@ -23,15 +24,7 @@ imports=$(awk '
 ' <<<"$dump")
 [ -n "$imports" ] || fail "no imports found in the objdump output"
 
-expected_host=$(printf '%s\n' \
-    '?keyboardHandlerRegister@@YAXP6AXKGEHHHH@Z@Z' \
-    '?keyboardHandlerUnregister@@YAXP6AXKGEHHHH@Z@Z' \
-    '?nativeCall@@YAPEA_KXZ' \
-    '?nativeInit@@YAX_K@Z' \
-    '?nativePush64@@YAX_K@Z' \
-    '?scriptRegister@@YAXPEAUHINSTANCE__@@P6AXXZ@Z' \
-    '?scriptUnregister@@YAXPEAUHINSTANCE__@@@Z' \
-    '?scriptWait@@YAXK@Z' | LC_ALL=C sort)
+expected_host=$(sed -n 's/^ *[A-Za-z0-9]* == //p' "$3" | LC_ALL=C sort)
 actual_host=$(awk -F'\t' 'tolower($1) == "scripthookrdr2.dll" { print $2 }' <<<"$imports" | LC_ALL=C sort)
 if [ "$actual_host" != "$expected_host" ]; then
     fail "the imports from ScriptHookRDR2.dll are not exactly the eight host functions:"

@@ -1,23 +1,18 @@
 #!/usr/bin/env bash
 # The stand-in ScriptHookRDR2.dll must export the eight host functions under the decorated
-# names the module imports, or the Windows loader refuses the module.
-# Usage: check_standin_exports.sh OBJDUMP ScriptHookRDR2.dll
+# names the module imports (as cmake/ScriptHookRDR2.def lists them), or the Windows loader
+# refuses the module.
+# Usage: check_standin_exports.sh OBJDUMP ScriptHookRDR2.dll ScriptHookRDR2.def
 set -euo pipefail
 objdump=$1
 dll=$2
 exported=$("$objdump" -p "$dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
     sed -nE 's/^[[:space:]]*\[[[:space:]]*[0-9]+\][[:space:]]+//p')
+names=$(sed -n 's/^ *[A-Za-z0-9]* == //p' "$3")
+[ "$(wc -l <<<"$names")" -eq 8 ] || { echo "FAIL: $3 does not list eight host functions" >&2; exit 1; }
 missing=0
-for name in \
-    '?scriptRegister@@YAXPEAUHINSTANCE__@@P6AXXZ@Z' \
-    '?scriptUnregister@@YAXPEAUHINSTANCE__@@@Z' \
-    '?scriptWait@@YAXK@Z' \
-    '?keyboardHandlerRegister@@YAXP6AXKGEHHHH@Z@Z' \
-    '?keyboardHandlerUnregister@@YAXP6AXKGEHHHH@Z@Z' \
-    '?nativeInit@@YAX_K@Z' \
-    '?nativePush64@@YAX_K@Z' \
-    '?nativeCall@@YAPEA_KXZ'; do
+while read -r name; do
     grep -qxF -- "$name" <<<"$exported" || { echo "FAIL: $dll does not export $name" >&2; missing=$((missing + 1)); }
-done
+done <<<"$names"
 [ "$missing" -eq 0 ] && echo "$dll exports the eight decorated host functions"
 [ "$missing" -eq 0 ]

@@ -1,0 +1,18 @@
+// Text from outside pfe-sim (file and folder names, script words, drawn texts) made fit for one
+// line of a message on a terminal: control bytes written as escapes, so that none reaches the
+// terminal raw, and a long text cut.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// The most bytes of a text a message shows before it cuts the rest off.
+constexpr std::size_t printableLength = 200;
+
+// TEXT with \n, \r and \t by name and every other control byte (and DEL) as \xNN; cut after
+// LIMIT bytes of TEXT with "..." appended.
+std::string Printable(std::string_view text, std::size_t limit = printableLength);
+
+// As Printable, in double quotes, with quotes and backslashes inside escaped.
+std::string PrintableQuoted(std::string_view text, std::size_t limit = printableLength);

@@ -1,0 +1,18 @@
+// What the stand-in refuses, in its own terms: one line saying what went wrong, and whose
+// fault it is. The tool that drives the stand-in decides what each kind means to its users.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+class GameError : public std::runtime_error {
+  public:
+    enum class Kind {
+        ruleBroken,    // the module broke a rule of the host or the game: the run cannot go on
+        moduleRefused, // the file named as the module cannot be loaded as one
+        requestRefused // the world cannot do what its driver asked (a handle taken, say)
+    };
+    GameError(Kind errorKind, const std::string &message)
+        : std::runtime_error(message), kind(errorKind) {}
+    Kind kind;
+};
