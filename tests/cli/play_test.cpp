@@ -1,4 +1,5 @@
-// pfe-sim play: the grid width a frame needs, and why an export failed.
+// pfe-sim play: the keys waiting for their frame, the grid width a frame needs, and why an
+// export failed.
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,45 @@
 #include <string>
 #include <vector>
 
-#include "sim/play.h"
+#include "sim/play_keys.h"
+#include "sim/play_lines.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+DecodedKey Typed(PlayKey key, const std::string &name) { return DecodedKey{key, 0, name}; }
+
+std::vector<std::string> Drain(KeyQueue &queue) {
+    std::vector<std::string> names;
+    while (!queue.Empty())
+        names.push_back(queue.Pop().name);
+    return names;
+}
+
+// Every key that acts waits its turn in the order typed, so that "F8 q" exports before it
+// quits. Keys that do nothing are not queued; typed far ahead, keys are dropped, but never a
+// quit; nothing after a quit counts, and one Ctrl-Z waiting is enough.
+TEST(KeyQueue, KeysActInTheOrderTypedAndAQuitIsNeverDropped) {
+    KeyQueue queue;
+    EXPECT_FALSE(queue.Push(Typed(PlayKey::other, "Alt-q")));
+    EXPECT_FALSE(queue.Push(Typed(PlayKey::resize, "")));
+    for (std::size_t i = 0; i < KeyQueue::limit; ++i)
+        ASSERT_TRUE(queue.Push(Typed(i % 2 ? PlayKey::aimNext : PlayKey::gameKey, "k")));
+    EXPECT_FALSE(queue.Push(Typed(PlayKey::aimPrevious, "Shift-Tab")));
+    EXPECT_TRUE(queue.Push(Typed(PlayKey::suspend, "Ctrl-Z")));
+    EXPECT_FALSE(queue.Push(Typed(PlayKey::suspend, "Ctrl-Z")));
+    EXPECT_TRUE(queue.Push(Typed(PlayKey::quit, "q")));
+    EXPECT_FALSE(queue.Push(Typed(PlayKey::quit, "Esc")));
+    const std::vector<std::string> names = Drain(queue);
+    ASSERT_EQ(names.size(), KeyQueue::limit + 2);
+    EXPECT_EQ(names[KeyQueue::limit], "Ctrl-Z");
+    EXPECT_EQ(names.back(), "q");
+    KeyQueue again; // a Ctrl-Z that had its turn leaves room for the next
+    EXPECT_TRUE(again.Push(Typed(PlayKey::suspend, "Ctrl-Z")));
+    again.Pop();
+    EXPECT_TRUE(again.Push(Typed(PlayKey::suspend, "Ctrl-Z")));
+}
 
 // The texts of a frame the module draws: before any selection, aiming at the townsman (or at
 // nothing), or while the player's own ped is edited.
