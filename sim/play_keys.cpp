@@ -15,6 +15,9 @@ constexpr int escapeKey = 27;
 constexpr int controlC = 3, controlD = 4, controlZ = 26;
 
 std::map<int, const EditorKey *> keyCodes; // the library's code for each key of the table
+// Keys are read through a pad: reading through a window would first draw it, and on a plain
+// terminal that prints a blank screen below play's.
+WINDOW *keyPad = nullptr;
 
 DecodedKey Key(PlayKey key, std::string name, uint32_t virtualKey = 0) {
     return DecodedKey{key, virtualKey, std::move(name)};
@@ -54,6 +57,8 @@ DecodedKey Decode(int code) {
 
 std::string LearnKeys() {
     std::string missing;
+    keyPad = newpad(1, 1);
+    keypad(keyPad, TRUE);
     keyCodes.clear();
     for (const EditorKey &key : editorKeys) {
         const char *sequence = tigetstr(key.terminfoName);
@@ -71,14 +76,14 @@ std::string LearnKeys() {
 // The library waits its escape delay for the rest of a sequence before it gives an Esc; a key
 // that came with the Esc is the terminal's Alt with that key, which no key of the editor has.
 DecodedKey ReadKey(int waitMilliseconds) {
-    timeout(waitMilliseconds);
-    const int code = getch();
+    wtimeout(keyPad, waitMilliseconds);
+    const int code = wgetch(keyPad);
     if (code == ERR)
         return DecodedKey{};
     if (code != escapeKey)
         return Decode(code);
-    timeout(0);
-    const int next = getch();
+    wtimeout(keyPad, 0);
+    const int next = wgetch(keyPad);
     if (next == ERR)
         return Key(PlayKey::quit, "Esc");
     const DecodedKey with = next == escapeKey ? Key(PlayKey::other, "Esc") : Decode(next);

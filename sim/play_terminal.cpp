@@ -35,7 +35,8 @@ struct sigaction previousContinue;
 void OnContinue(int) { continued = 1; }
 
 // One play a terminal: a lock on its device, taken through a descriptor of play's own (one
-// inherited from the shell is shared with every program started from it).
+// inherited from the shell is shared with every program started from it, and would keep the
+// lock after play). A terminal of another user's that play may use but not open goes unlocked.
 bool LockTerminal(std::string &why) {
     const char *name = ttyname(STDIN_FILENO);
     if (name == nullptr) {
@@ -43,6 +44,8 @@ bool LockTerminal(std::string &why) {
         return false;
     }
     lockFile = open(name, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (lockFile < 0 && (errno == EACCES || errno == EPERM))
+        return true;
     if (lockFile >= 0 && flock(lockFile, LOCK_EX | LOCK_NB) == 0)
         return true;
     why = errno == EWOULDBLOCK
@@ -145,7 +148,6 @@ bool Open(std::string &why) {
     raw();
     noecho();
     nonl();
-    keypad(stdscr, TRUE);
     set_escdelay(escapeDelayMilliseconds);
     typeahead(-1); // keys coming fast must not hold the playScreen back
     curs_set(0);

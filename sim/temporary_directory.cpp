@@ -30,8 +30,8 @@ std::string MakeFolder() {
     std::string pattern = parent + "/pfe-sim-XXXXXX";
     const auto failed = [&](const std::string &why) {
         return Failure(exitBadInput, "cannot make a temporary directory in " + Printable(parent) +
-                                         (fromVariable ? " (from TMPDIR)" : " (TMPDIR unset)") + ": " +
-                                         why);
+                                         (fromVariable ? " (from TMPDIR)" : " (TMPDIR unset)") +
+                                         ": " + why);
     };
     if (mkdtemp(pattern.data()) == nullptr)
         throw failed(std::strerror(errno));

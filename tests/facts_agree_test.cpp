@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+
+#include <filesystem>
 #include <string>
 
 #include "data/face_features.h"
@@ -12,6 +17,7 @@
 #include "editor/editor.h"
 #include "host/host_interface.h"
 #include "host/keyboard.h"
+#include "standin/game.h"
 #include "standin/game_facts.h"
 #include "standin/host_functions.h"
 
@@ -53,6 +59,43 @@ TEST(FactsAgree, ExportPieces) {
                                  facts::ExportItemLines(faceFeatureIds[53], "-1.000000")));
     for (float &value : featureValues)
         value = 0.0f;
+}
+
+// The editor's status after F8, in each of its outcomes, is made of the words pfe-sim reads.
+TEST(FactsAgree, ExportStatusWords) {
+    Game game; // the clock of the key window
+    game.SetClock(50000);
+    char folder[] = "/tmp/pfe-facts-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    selectedModelName = "M";
+    const auto afterF8 = [] {
+        OnKeyboardMessage(VK_KEY_F8, 1, 0, 0, 0, 1, 1);
+        HandleExportKey();
+        return statusLine;
+    };
+    EXPECT_EQ(afterF8(), facts::exportWrote + std::string("Moulary_M.xml"));
+    struct rlimit original {};
+    getrlimit(RLIMIT_FSIZE, &original);
+    struct rlimit small = original;
+    small.rlim_cur = 8;
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const std::string cannotWrite = afterF8();
+    setrlimit(RLIMIT_FSIZE, &original);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_TRUE(cannotWrite.ends_with(facts::exportCannotWrite + std::string("Moulary_M.xml") +
+                                      facts::exportFailureEnd))
+        << cannotWrite;
+    std::filesystem::remove("Moulary_M.xml");
+    std::filesystem::create_directory("Moulary_M.xml");
+    const std::string cannotOpen = afterF8();
+    EXPECT_TRUE(cannotOpen.ends_with(facts::exportCannotOpen + std::string("Moulary_M.xml") +
+                                     facts::exportFailureEnd))
+        << cannotOpen;
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

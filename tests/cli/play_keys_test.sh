@@ -49,4 +49,39 @@ grep -qF 'value value="0.200000"' Moulary_A_F_M_VALTOWNFOLK_01.xml ||
 tmux_ send-keys -t order q
 ended order 0
 
+# A whole edit: aim with Tab, select, move, step, export (read back by show), end; a key the
+# editor does not use is named by the terminal library.
+start edit
+started edit
+tmux_ send-keys -t edit Tab F7
+expect_screen edit "Press F8 to save XML"
+for i in $(seq 26); do tmux_ send-keys -t edit Down; done
+tmux_ send-keys -t edit Right Right Right Right Down Left Left Left
+expect_screen edit "->PEDEXPRESS_JAW_WIDTH = -0.30"
+expect_screen edit "  PEDEXPRESS_JAW_HEIGHT = 0.40"
+tmux_ send-keys -t edit F8
+expect_screen edit "Wrote Moulary_A_M_M_VALTOWNFOLK_01.xml"
+"$sim" show Moulary_A_M_M_VALTOWNFOLK_01.xml >stdout.txt 2>&1 || fail "edit: the export does not read back"
+expect_output "PEDEXPRESS_JAW_WIDTH   id 60334  -0.300000"
+tmux_ send-keys -t edit Delete
+expect_screen edit "F7 to select A_M_M_VALTOWNFOLK_01"
+tmux_ send-keys -t edit F5
+expect_screen edit "key KEY_F(5) does nothing here"
+# Tab runs over the world and back to nothing; Shift-Tab goes the other way.
+tmux_ send-keys -t edit Tab Tab Tab
+expect_screen edit "aim: 5 A_C_HORSE_MORGAN_BAY (a horse)"
+expect_screen edit "Invalid Entity"
+tmux_ send-keys -t edit Tab Tab
+expect_screen edit "aim: nothing"
+tmux_ send-keys -t edit BTab
+expect_screen edit "aim: 6 WAGON02X (a wagon)"
+# About 30 frames a second (the frame counter below the grid; loose bounds for slow machines).
+first=$(screen edit | grep -o 'frame [0-9]*' | cut -d' ' -f2)
+sleep 2
+second=$(screen edit | grep -o 'frame [0-9]*' | cut -d' ' -f2)
+rate=$(((second - first) / 2))
+[ "$rate" -ge 10 ] && [ "$rate" -le 40 ] || fail "edit: $rate frames a second"
+tmux_ send-keys -t edit q
+ended edit 0
+
 finish

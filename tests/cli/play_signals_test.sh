@@ -11,7 +11,7 @@ src=$2
 
 # Signals from outside, all sessions at once: the orderly ones end play with 128 + N, the
 # ones of a crash end it by the signal itself, after the terminal is given back.
-signals=(USR1 USR2 ALRM PIPE VTALRM PROF XCPU XFSZ IO PWR RTMIN RTMAX TRAP SYS SEGV ABRT)
+signals=(TERM INT HUP USR1 USR2 ALRM PIPE VTALRM PROF XCPU XFSZ IO PWR RTMIN RTMAX TRAP SYS SEGV ABRT)
 for signal in "${signals[@]}"; do
   start "sig$signal"
 done
@@ -30,6 +30,32 @@ for signal in "${signals[@]}"; do
   fi
   ended "sig$signal" "$status"
 done
+
+# However play ends, it lists the export its last frame made: here SIGTERM comes as soon as
+# the file is there, before the next frame could show "Wrote".
+start last
+started last
+tmux_ send-keys -t last F7
+expect_screen last "Press F8 to save XML"
+tmux_ send-keys -t last F8
+for _ in $(seq 200000); do [ -e Moulary_PLAYER_ZERO.xml ] && break; done
+kill -TERM "$(cat "$work/last.pid")"
+ended_screen=$(wait_file "$work/last.after" && screen last)
+ended last 143
+grep -qF "exported $work/Moulary_PLAYER_ZERO.xml" <<<"$ended_screen" ||
+  fail "last: the export is not listed: $(grep -F pfe-sim <<<"$ended_screen")"
+rm -f Moulary_PLAYER_ZERO.xml
+
+# Nothing of a play test outlives it, even killed outright: its plays and tmux server end.
+sim=$sim src=$src out=$work bash -c '. "$src/tests/cli/lib.sh"; . "$src/tests/cli/play_lib.sh"
+  start orphan; started orphan; cp "$work/orphan.pid" "$out"; echo "$work" >"$out/orphan.work"
+  kill -KILL $$' 2>/dev/null
+for _ in $(seq 100); do
+  kill -0 "$(cat orphan.pid)" 2>/dev/null || [ -e "$(cat orphan.work)" ] || break
+  sleep 0.1
+done
+kill -0 "$(cat orphan.pid)" 2>/dev/null && fail "orphan: play outlived its test"
+[ -e "$(cat orphan.work)" ] && fail "orphan: the test's tmux socket and scratch folder were left"
 
 # Signals ignored when play starts stay ignored, Ctrl-Z's SIGTSTP among them.
 start ignored 130 70 "$work" 'env --ignore-signal=USR1 --ignore-signal=TSTP "$0" play'
@@ -90,7 +116,8 @@ expect_screen job "resumed after a stop"
 tmux_ send-keys -t job F7
 expect_screen job "Press F8 to save XML"
 
-kill -TSTP "$(cat job.pid)"
+# SIGTSTP from outside, to the job as the terminal sends it.
+kill -TSTP -- "-$(ps -o pgid= "$(cat job.pid)" | tr -d ' ')"
 given_back "by SIGTSTP"
 taken_again "after SIGTSTP"
 tmux_ send-keys -t job Down

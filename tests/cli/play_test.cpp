@@ -169,6 +169,16 @@ TEST_F(ExplainExportFailureTest, NamesWhatStandsInTheWayOfOpening) {
     ASSERT_EQ(mkfifo((directory + "/Moulary_PLAYER_ZERO.xml").c_str(), 0600), 0);
     EXPECT_EQ(Explain(status), "why: Moulary_PLAYER_ZERO.xml is not a regular file");
     fs::remove(directory + "/Moulary_PLAYER_ZERO.xml");
+    // A link into a missing folder: the file it names cannot be made there.
+    fs::create_symlink(directory + "/missing/x.xml", directory + "/Moulary_PLAYER_ZERO.xml");
+    EXPECT_EQ(Explain(status), "why: Moulary_PLAYER_ZERO.xml links to " + directory +
+                                   "/missing/x.xml; no file can be made in " + directory +
+                                   "/missing: No such file or directory");
+    fs::remove(directory + "/Moulary_PLAYER_ZERO.xml");
+    // A name with control bytes is shown escaped.
+    fs::create_directory(directory + "/\x1b]2;x\a.xml");
+    EXPECT_EQ(Explain("Cannot open \x1b]2;x\a.xml!"), "why: \\x1B]2;x\\x07.xml is a directory");
+    fs::remove(directory + "/\x1b]2;x\a.xml");
     // Names alike, even a directory at the old fixed temporary name, block no export and
     // are no cause.
     fs::create_directory(directory + "/Moulary_PLAYER_ZERO.xml.tmp");
