@@ -2,7 +2,8 @@
 #   PFE_MODULE_SOURCES   the editor module (src/)
 #   PFE_STANDIN_SOURCES  the null host and game (standin/): all the module ever links or loads
 #   PFE_SIM_SOURCES      the tool that drives the stand-in (sim/), without its main
-# PFE_PLATFORM is "posix" or "windows"; the stand-in has one file of each kind per platform.
+# PFE_PLATFORM is "posix" or "windows"; the module's save unit and the stand-in have one file
+# of each kind per platform.
 
 set(PFE_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
 
@@ -16,6 +17,7 @@ set(PFE_MODULE_SOURCES
     ${PFE_ROOT}/src/editor/editing_session.cpp
     ${PFE_ROOT}/src/editor/feature_overlay.cpp
     ${PFE_ROOT}/src/editor/xml_export.cpp
+    ${PFE_ROOT}/src/platform/save_file_${PFE_PLATFORM}.cpp
     ${PFE_ROOT}/src/data/model_catalogue.cpp
     ${PFE_ROOT}/src/data/ped_model_names.cpp
     ${PFE_ROOT}/src/data/face_features.cpp)

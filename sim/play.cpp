@@ -51,13 +51,14 @@ const Inhabitant inhabitants[] = {
 void BuildWorld(World &world) {
     float x = 2.0f;
     for (const Inhabitant &inhabitant : inhabitants) {
-        WorldEntity &entity = world.Spawn(inhabitant.handle, inhabitant.kind,
-                                          HashOfName(inhabitant.model), inhabitant.human);
+        WorldEntity &entity = inhabitant.handle == playerHandle
+                                  ? SpawnDefaultPlayer(world)
+                                  : world.Spawn(inhabitant.handle, inhabitant.kind,
+                                                HashOfName(inhabitant.model), inhabitant.human);
         entity.position = Vec3{x, 5.0f, 0.0f};
         entity.heading = 180.0f;
         x += 2.0f;
     }
-    world.playerPed = playerHandle;
     world.freeAiming = false;
 }
 

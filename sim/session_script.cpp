@@ -76,9 +76,7 @@ void ScriptRun::RunFrames(int count) {
                               ") when no 'player' command comes first: use another handle, or "
                               "say 'player H' before the first frame",
                           defaultPlayerHandleLine);
-        game.world.Spawn(defaultPlayerHandle, EntityKind::ped,
-                         game.world.HashForName(facts::defaultPlayerModel), true);
-        game.world.playerPed = defaultPlayerHandle;
+        SpawnDefaultPlayer(game.world);
     }
     framesRun = true;
     for (const auto &[key, down] : heldKeys)

@@ -264,6 +264,7 @@ void Game::HostNativeInit(uint64_t hash) {
              " was not made yet");
     // Reset field by field: the text keeps its storage from call to call.
     pending.frame = frameNumber;
+    pending.unload = inEntryPoint;
     pending.hash = hash;
     pending.argumentCount = 0;
     pending.arguments.fill(0);

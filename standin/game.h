@@ -31,7 +31,10 @@ struct DrawnText {
 constexpr int maxNativeArguments = 16;
 
 struct NativeCallRecord {
-    uint64_t frame = 0;
+    uint64_t frame = 0; // the last frame run when the call was made
+    // Made by the module's entry point, not in a frame: the calls of its unload, which in the
+    // game run on the host's loader thread, outside the script fiber.
+    bool unload = false;
     uint64_t hash = 0;
     int argumentCount = 0;
     std::array<uint64_t, maxNativeArguments> arguments{};

@@ -1,6 +1,7 @@
 #include "standin/world.h"
 
 #include "standin/failure.h"
+#include "standin/game_facts.h"
 
 #include <cctype>
 #include <cmath>
@@ -30,6 +31,13 @@ WorldEntity &World::Spawn(int32_t handle, EntityKind kind, uint32_t model, bool 
     entity.model = model;
     entity.human = kind == EntityKind::ped && human;
     return entities[handle] = entity;
+}
+
+WorldEntity &SpawnDefaultPlayer(World &world) {
+    WorldEntity &player = world.Spawn(facts::defaultPlayerPed, EntityKind::ped,
+                                      world.HashForName(facts::defaultPlayerModel), true);
+    world.playerPed = player.handle;
+    return player;
 }
 
 bool World::Exists(int32_t handle) const { return entities.count(handle) != 0; }

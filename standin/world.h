@@ -105,3 +105,7 @@ class World {
   private:
     std::map<int32_t, WorldEntity> entities;
 };
+
+// The player's ped a world gets when it names none (facts::defaultPlayerPed, of model
+// facts::defaultPlayerModel), made the player's ped.
+WorldEntity &SpawnDefaultPlayer(World &world);

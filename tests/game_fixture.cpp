@@ -3,8 +3,7 @@
 #include <cstring>
 
 void GameTest::SetUp() {
-    game.world.Spawn(playerHandle, EntityKind::ped, HashOfName(facts::defaultPlayerModel), true);
-    game.world.playerPed = playerHandle;
+    SpawnDefaultPlayer(game.world);
     game.LoadModule(PFE_MODULE_PATH);
 }
 

@@ -33,6 +33,7 @@ TEST_F(HostProtocolTest, EntryPointRegistersOnLoadAndUnregistersOnUnloadInOrder)
     EXPECT_EQ(calls[3].native.arguments[0], static_cast<uint64_t>(playerHandle));
     EXPECT_EQ(calls[3].native.arguments[1], 1u);
     EXPECT_EQ(calls[3].native.arguments[2], 1u);
+    EXPECT_TRUE(calls[2].native.unload && calls[3].native.unload) << "made outside any frame";
     EXPECT_EQ(calls[4].function, HostFunction::scriptUnregister);
     EXPECT_EQ(calls[4].module, module);
     EXPECT_EQ(calls[5].function, HostFunction::keyboardHandlerUnregister);
@@ -174,11 +175,7 @@ TEST_F(HostRulesTest, BrokenNativeCallsStopTheRunNamingTheFault) {
 // fault and not from the rest of the small module.
 class RuleBreakingModuleTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        game.world.Spawn(playerHandle, EntityKind::ped, HashOfName(facts::defaultPlayerModel),
-                         true);
-        game.world.playerPed = playerHandle;
-    }
+    void SetUp() override { SpawnDefaultPlayer(game.world); }
     static std::string PathOf(const std::string &fault) {
         return std::string(PFE_RULE_BREAKING_MODULES) + "/pfe_module_" + fault + PFE_MODULE_SUFFIX;
     }

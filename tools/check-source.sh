@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Source checks that need no build: every C++ file in the repository's clang-format style,
-# and the include rules of the layout (README, "Layout"):
-#   src/      the module: includes only its own folders (host/, editor/, data/)
+# the include rules of the layout (README, "Layout"), and two rules of the module: it never
+# touches signal handling (the host process owns its signals), and src/editor/ has no platform
+# #ifdef (what differs between platforms lives in src/platform/). The include rules:
+#   src/      the module: includes only its own folders (host/, editor/, data/, platform/);
+#             src/platform/ (the operating-system services) includes only itself
 #   standin/  the null host and game: includes only standin/
 #   sim/      the tool: includes sim/, standin/, the module's feature table and the version
 set -euo pipefail
@@ -24,8 +27,23 @@ check_includes() {
     status=1
   fi
 }
-check_includes src/ 'host/|editor/|data/'
+check_includes src/ 'host/|editor/|data/|platform/'
+check_includes src/platform/ 'platform/'
+# Prints the lines of the files under FOLDER that match PATTERN, under the rule they break.
+check_absent() {
+  local folder=$1 pattern=$2 rule=$3 found
+  found=$(git ls-files "$folder" | grep -E '\.(cpp|h)$' | xargs grep -HnE "$pattern" || true)
+  if [ -n "$found" ]; then
+    echo "check-source: $rule:" >&2
+    echo "$found" >&2
+    status=1
+  fi
+}
+check_absent src/ '<csignal>|<signal\.h>|\bsig[a-z_]*\s*\(|\bsigaction\b|\braise\s*\(|\bSIG[A-Z_]+[0-9]?\b' \
+  "the module handles no signals: the host process owns them"
+check_absent src/editor/ '^\s*#\s*(if|ifdef|ifndef|elif)\b.*(_WIN32|_WIN64|__linux__|__unix__|__APPLE__|_MSC_VER|__MINGW|_POSIX)' \
+  "src/editor/ has no platform #ifdef: platform code lives in src/platform/"
 check_includes standin/ 'standin/'
 check_includes sim/ 'sim/|standin/|data/face_features\.h|pfe_version\.h'
-[ $status -eq 0 ] && echo "check-source: ${#sources[@]} files formatted, include rules hold"
+[ $status -eq 0 ] && echo "check-source: ${#sources[@]} files formatted, include and module rules hold"
 exit $status

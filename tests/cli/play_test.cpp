@@ -61,9 +61,7 @@ TEST(KeyQueue, KeysActInTheOrderTypedAndAQuitIsNeverDropped) {
 // nothing), or while the player's own ped is edited.
 std::vector<DrawnText> ModuleFrame(bool aimAtTownsman, bool edit) {
     Game game;
-    game.world.Spawn(facts::defaultPlayerPed, EntityKind::ped,
-                     HashOfName(facts::defaultPlayerModel), true);
-    game.world.playerPed = facts::defaultPlayerPed;
+    SpawnDefaultPlayer(game.world);
     game.world.Spawn(2, EntityKind::ped, HashOfName("A_M_M_VALTOWNFOLK_01"), true);
     game.LoadModule(PFE_MODULE_PATH);
     game.world.freeAiming = aimAtTownsman;

@@ -55,9 +55,7 @@ using ReadExportTest = InTemporaryDirectory;
 // The module itself writes the file: the reader must take it as it is.
 TEST_F(ReadExportTest, AcceptsWhatTheEditorWrites) {
     Game game;
-    game.world.Spawn(facts::defaultPlayerPed, EntityKind::ped,
-                     HashOfName(facts::defaultPlayerModel), true);
-    game.world.playerPed = facts::defaultPlayerPed;
+    SpawnDefaultPlayer(game.world);
     game.world.Spawn(2, EntityKind::ped, HashOfName("A_M_M_VALTOWNFOLK_01"), true);
     game.LoadModule(PFE_MODULE_PATH);
     game.world.freeAiming = true;

@@ -65,9 +65,7 @@ enum Phase { sending, quiet, finished };
 
 TEST(KeyThreadStress, ReleasesFromAnotherThreadActAtMostOnce) {
     Game game;
-    game.world.Spawn(facts::defaultPlayerPed, EntityKind::ped,
-                     HashOfName(facts::defaultPlayerModel), true);
-    game.world.playerPed = facts::defaultPlayerPed;
+    SpawnDefaultPlayer(game.world);
     game.LoadModule(PFE_MODULE_PATH);
     game.RunFrame();
     game.KeyDown(keyF7);

@@ -584,8 +584,8 @@ class SessionRun {
         model.clock = start;
         model.dictionaryDelay = Below(3);
         game.world.dictionaryDelayFrames = model.dictionaryDelay;
-        SpawnAt(firstPlayer, EntityKind::ped, HashOfName(facts::defaultPlayerModel), true);
-        game.world.playerPed = model.playerPed = firstPlayer;
+        Place(SpawnDefaultPlayer(game.world));
+        model.playerPed = game.world.playerPed;
         for (int i = 0; i < 10; ++i)
             SpawnRandom();
     }
@@ -596,12 +596,16 @@ class SessionRun {
     }
 
     void SpawnAt(int32_t handle, EntityKind kind, uint32_t modelHash, bool human) {
-        WorldEntity &entity = game.world.Spawn(handle, kind, modelHash, human);
+        Place(game.world.Spawn(handle, kind, modelHash, human));
+    }
+
+    // Puts a new entity somewhere in the world, and the model's copy of it beside it.
+    void Place(WorldEntity &entity) {
         entity.position = Vec3{Between(-3000, 3000), Between(-3000, 3000), Between(-50, 400)};
         entity.heading = Between(-720, 720);
-        ModelEntity &copy = model.entities[handle];
-        copy.kind = kind;
-        copy.model = modelHash;
+        ModelEntity &copy = model.entities[entity.handle];
+        copy.kind = entity.kind;
+        copy.model = entity.model;
         copy.human = entity.human;
         copy.placed = entity;
     }
