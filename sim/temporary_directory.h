@@ -19,5 +19,7 @@ class TemporaryDirectory {
 
   private:
     std::string path; // absolute
+#ifndef _WIN32
     std::unique_ptr<EndingSignals> signals;
+#endif
 };
