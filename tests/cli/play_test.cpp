@@ -188,13 +188,7 @@ TEST_F(ExplainExportFailureTest, NamesWhatStandsInTheWayOfOpening) {
                                                    "Moulary_PLAYER_ZERO.xml.tmp"}));
 }
 
-TEST_F(ExplainExportFailureTest, NamesTheFolderThatTakesNoNewFile) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root makes files in any folder; the tmux test covers it as another user";
-    fs::permissions(directory, fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_EQ(Explain("Cannot open Moulary_PLAYER_ZERO.xml!"),
-              "why: no file can be made in " + directory + ": Permission denied");
-}
+// A folder that takes no new file: tests/cli/play_screen_test.sh, as a user bound by the bits.
 
 TEST_F(ExplainExportFailureTest, NamesTheFileSizeLimitOfAFailedWrite) {
     struct rlimit original {};

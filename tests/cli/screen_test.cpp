@@ -169,30 +169,21 @@ class ColorChoice : public ::testing::Test {
         ASSERT_EQ(unlockpt(terminal), 0);
         follower = open(ptsname(terminal), O_RDWR | O_NOCTTY);
         ASSERT_GE(follower, 0);
-        Save("NO_COLOR", savedNoColor, hadNoColor);
-        Save("TERM", savedTerm, hadTerm);
+        for (const char *name : {"NO_COLOR", "TERM"})
+            if (const char *value = getenv(name))
+                saved.emplace_back(name, value);
     }
     void TearDown() override {
-        Restore("NO_COLOR", savedNoColor, hadNoColor);
-        Restore("TERM", savedTerm, hadTerm);
+        unsetenv("NO_COLOR");
+        unsetenv("TERM");
+        for (const auto &[name, value] : saved)
+            setenv(name.c_str(), value.c_str(), 1);
         close(follower);
         close(terminal);
     }
-    static void Save(const char *name, std::string &value, bool &had) {
-        const char *current = getenv(name);
-        had = current != nullptr;
-        value = had ? current : "";
-    }
-    static void Restore(const char *name, const std::string &value, bool had) {
-        if (had)
-            setenv(name, value.c_str(), 1);
-        else
-            unsetenv(name);
-    }
     int terminal = -1;
     int follower = -1;
-    std::string savedNoColor, savedTerm;
-    bool hadNoColor = false, hadTerm = false;
+    std::vector<std::pair<std::string, std::string>> saved;
 };
 
 // Colour as the terminal's description has it: xterm's sequence for yellow, then back to
