@@ -31,21 +31,6 @@ for signal in "${signals[@]}"; do
   ended "sig$signal" "$status"
 done
 
-# However play ends, it lists the export its last frame made: here SIGTERM comes as soon as
-# the file is there, before the next frame could show "Wrote".
-start last
-started last
-tmux_ send-keys -t last F7
-expect_screen last "Press F8 to save XML"
-tmux_ send-keys -t last F8
-for _ in $(seq 200000); do [ -e Moulary_PLAYER_ZERO.xml ] && break; done
-kill -TERM "$(cat "$work/last.pid")"
-ended_screen=$(wait_file "$work/last.after" && screen last)
-ended last 143
-grep -qF "exported $work/Moulary_PLAYER_ZERO.xml" <<<"$ended_screen" ||
-  fail "last: the export is not listed: $(grep -F pfe-sim <<<"$ended_screen")"
-rm -f Moulary_PLAYER_ZERO.xml
-
 # Nothing of a play test outlives it, even killed outright: its plays and tmux server end.
 sim=$sim src=$src out=$work bash -c '. "$src/tests/cli/lib.sh"; . "$src/tests/cli/play_lib.sh"
   start orphan; started orphan; cp "$work/orphan.pid" "$out"; echo "$work" >"$out/orphan.work"
