@@ -19,6 +19,8 @@ bool Present(const char *sequence) {
 bool TerminalHasColors(int fileDescriptor) {
     int error = 0;
     ready = false;
+    if (cur_term != nullptr) // the description read by an earlier call
+        del_curterm(cur_term);
     if (setupterm(nullptr, fileDescriptor, &error) != OK)
         return false;
     colorCount = tigetnum("colors");
