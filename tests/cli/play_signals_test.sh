@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# pfe-sim play and signals: Ctrl-Z and SIGTSTP give the terminal back (line mode, main
-# screen, cursor shown) while play is stopped, and fg takes it again (keys act without Enter,
-# the screen drawn whole); a stop of any kind is followed by the same. Every signal whose
+# pfe-sim play and signals: Ctrl-Z gives the terminal back (line mode, main screen, cursor
+# shown) while play is stopped, and fg takes it again (keys act without Enter, the screen
+# drawn whole); a stop of any kind is followed by the same. Every signal whose
 # default action ends the process leaves the terminal as play found it.
 set -u
 sim=$1
@@ -101,10 +101,6 @@ expect_screen job "resumed after a stop"
 tmux_ send-keys -t job F7
 expect_screen job "Press F8 to save XML"
 
-# SIGTSTP from outside, to the job as the terminal sends it.
-kill -TSTP -- "-$(ps -o pgid= "$(cat job.pid)" | tr -d ' ')"
-given_back "by SIGTSTP"
-taken_again "after SIGTSTP"
 tmux_ send-keys -t job Down
 expect_screen job "->PEDEXPRESS_NECK_DEPTH = 0.00"
 
