@@ -192,14 +192,21 @@ void Show(const std::vector<ScreenLine> &lines) {
 }
 
 // The whole job stops (a script that ran play with it), so that its shell sees the job
-// stopped and takes the terminal; the library's handler of SIGTSTP gives the terminal back
-// first and takes it again on SIGCONT. Where no shell could resume it (a process group that
-// no shell with job control leads), the system does not stop it at all.
+// stopped and takes the terminal; the library's handler of SIGTSTP takes the terminal again on
+// SIGCONT. The terminal is given back first: the shell writes as soon as the job stops. Where
+// no shell could resume play (a process group that no shell with job control leads), the
+// system does not stop it at all.
 std::string Suspend() {
     if (!suspendAllowed)
         return "Ctrl-Z does nothing here: stopping was turned off when play began";
     continued = 0;
+    endwin();
     kill(0, SIGTSTP);
+    reset_prog_mode();
+    if (!plain)
+        clearok(curscr, TRUE);
+    shown.clear();
+    printed.clear();
     return continued != 0 ? ""
                           : "Ctrl-Z does nothing here: no shell with job control could resume play";
 }
