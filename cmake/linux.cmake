@@ -33,7 +33,7 @@ target_link_options(PedFeatureEditor PRIVATE -Wl,--no-undefined -Wl,-Bsymbolic)
 # ---- pfe-sim --------------------------------------------------------------------------------
 add_library(pfe_sim_core STATIC ${PFE_SIM_SOURCES})
 target_include_directories(pfe_sim_core PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(pfe_sim_core PUBLIC ScriptHookRDR2)
+target_link_libraries(pfe_sim_core PUBLIC ScriptHookRDR2 ${PFE_SIM_LIBRARIES})
 pfe_warnings(pfe_sim_core)
 
 add_executable(pfe-sim ${PFE_ROOT}/sim/pfe_sim.cpp)

@@ -41,8 +41,15 @@ set(PFE_SIM_SOURCES
     ${PFE_ROOT}/sim/input_file.cpp
     ${PFE_ROOT}/sim/printable.cpp
     ${PFE_ROOT}/sim/screen.cpp
+    ${PFE_ROOT}/sim/terminal_colors.cpp
     ${PFE_ROOT}/sim/xml_reader.cpp
     ${PFE_ROOT}/src/data/face_features.cpp)
 if(PFE_PLATFORM STREQUAL "posix")
-  list(APPEND PFE_SIM_SOURCES ${PFE_ROOT}/sim/play.cpp) # needs a POSIX terminal
+  # play needs a POSIX terminal and the terminal library; the colours of print screen too.
+  list(APPEND PFE_SIM_SOURCES ${PFE_ROOT}/sim/play.cpp ${PFE_ROOT}/sim/play_keys.cpp
+       ${PFE_ROOT}/sim/play_lines.cpp ${PFE_ROOT}/sim/play_terminal.cpp
+       ${PFE_ROOT}/sim/ending_signals.cpp)
+  set(CURSES_NEED_NCURSES TRUE)
+  find_package(Curses REQUIRED)
+  set(PFE_SIM_LIBRARIES ${CURSES_LIBRARIES})
 endif()

@@ -18,8 +18,8 @@ struct EditorKey {
 };
 
 inline constexpr EditorKey editorKeys[] = {
-    {keys::f7, "F7", "F7", "kf7", "select"},        {keys::f8, "F8", "F8", "kf8", "export"},
-    {keys::del, "DELETE", "Delete", "kdch1", "end"}, {keys::left, "LEFT", "Left", "kcub1", "step"},
+    {keys::f7, "F7", "F7", "kf7", "select"},          {keys::f8, "F8", "F8", "kf8", "export"},
+    {keys::del, "DELETE", "Delete", "kdch1", "end"},  {keys::left, "LEFT", "Left", "kcub1", "step"},
     {keys::right, "RIGHT", "Right", "kcuf1", "step"}, {keys::up, "UP", "Up", "kcuu1", "move"},
     {keys::down, "DOWN", "Down", "kcud1", "move"},
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "sim/terminal_colors.h"
 #include "standin/game_facts.h"
 
 namespace {
@@ -16,16 +17,16 @@ constexpr float pitchPerScale = facts::featureRowPitch / facts::featureListScale
 
 struct Cell {
     char c = ' ';
-    int color = 0; // ANSI colour code, 0 for the default
+    unsigned char color = 0; // a terminal colour number, 0 for the terminal's own
 };
 
-int ColorCode(const std::string &tag) {
+unsigned char ColorCode(const std::string &tag) {
     static const struct {
         const char *tag;
-        int code;
-    } colors[] = {{"~COLOR_RED~", 31},  {"~COLOR_GREEN~", 32},  {"~COLOR_YELLOW~", 33},
-                  {"~COLOR_BLUE~", 34}, {"~COLOR_PURPLE~", 35}, {"~COLOR_WHITE~", 37},
-                  {"~COLOR_GOLD~", 33}, {"~COLOR_ORANGE~", 33}, {"~COLOR_GREY~", 90}};
+        unsigned char code;
+    } colors[] = {{"~COLOR_RED~", 1},  {"~COLOR_GREEN~", 2},  {"~COLOR_YELLOW~", 3},
+                  {"~COLOR_BLUE~", 4}, {"~COLOR_PURPLE~", 5}, {"~COLOR_WHITE~", 7},
+                  {"~COLOR_GOLD~", 3}, {"~COLOR_ORANGE~", 3}, {"~COLOR_GREY~", 8}};
     for (const auto &entry : colors)
         if (tag == entry.tag)
             return entry.code;
@@ -52,7 +53,7 @@ std::size_t TagLength(const std::string &text, std::size_t at) {
 // rather than starting an empty one.
 std::vector<std::vector<Cell>> CellLines(const std::string &text) {
     std::vector<std::vector<Cell>> lines(1);
-    int color = 0;
+    unsigned char color = 0;
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t tag = TagLength(text, i);
         if (tag > 0) {
@@ -190,65 +191,67 @@ bool ColorWanted(int fileDescriptor) {
     const char *noColor = std::getenv("NO_COLOR");
     if (noColor != nullptr && *noColor != '\0')
         return false;
-    const char *term = std::getenv("TERM");
-    if (term == nullptr || *term == '\0' || std::string(term) == "dumb")
-        return false;
-    return isatty(fileDescriptor) == 1;
+    return isatty(fileDescriptor) == 1 && TerminalHasColors(fileDescriptor);
 }
 
-std::string RenderScreen(const std::vector<DrawnText> &texts, const ScreenLayout &layout) {
-    const int width = std::max(layout.width, 1);
-    const int height = std::max(layout.height, 1);
+std::vector<ScreenLine> RenderGrid(const std::vector<DrawnText> &texts,
+                                   const ScreenLayout &layout) {
+    const std::size_t width = static_cast<std::size_t>(std::max(layout.width, 1));
     std::vector<std::vector<std::vector<Cell>>> cellLines;
     for (const DrawnText &drawn : texts)
         cellLines.push_back(CellLines(drawn.text));
     const std::vector<TextPlacement> placed = Place(texts, cellLines, layout);
 
     // Later texts are drawn over earlier ones, as in the game.
-    std::vector<std::vector<Cell>> grid(static_cast<std::size_t>(height),
-                                        std::vector<Cell>(static_cast<std::size_t>(width)));
+    const std::string border = "+" + std::string(width, '-') + "+";
+    std::vector<ScreenLine> rows(
+        static_cast<std::size_t>(std::max(layout.height, 1)) + 2,
+        ScreenLine{"|" + std::string(width, ' ') + "|", std::vector<unsigned char>(width + 2)});
+    rows.front().text = rows.back().text = border;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         for (int line = 0; line < placed[i].lines; ++line) {
-            const int row = placed[i].row + line;
-            if (row < 0 || row >= height)
+            const std::size_t row = static_cast<std::size_t>(placed[i].row + line) + 1;
+            if (placed[i].row + line < 0 || row + 1 >= rows.size())
                 continue;
             const auto &cells = cellLines[i][static_cast<std::size_t>(line)];
             for (std::size_t k = 0; k < cells.size(); ++k) {
-                const int col = placed[i].col + static_cast<int>(k);
-                if (col >= 0 && col < width)
-                    grid[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] = cells[k];
+                const long col = placed[i].col + static_cast<long>(k);
+                if (col < 0 || col >= static_cast<long>(width))
+                    continue;
+                rows[row].text[static_cast<std::size_t>(col) + 1] = cells[k].c;
+                rows[row].colors[static_cast<std::size_t>(col) + 1] = cells[k].color;
             }
         }
     }
+    return rows;
+}
 
-    const std::string border = "+" + std::string(static_cast<std::size_t>(width), '-') + "+\n";
-    std::string out = border;
-    for (const auto &cells : grid) {
-        out += "|";
-        int current = 0;
-        for (const Cell &cell : cells) {
-            if (layout.color && cell.color != current) {
-                out += cell.color == 0 ? "\x1b[0m" : "\x1b[" + std::to_string(cell.color) + "m";
-                current = cell.color;
-            }
-            out += cell.c;
+std::string RenderScreen(const std::vector<DrawnText> &texts, const ScreenLayout &layout) {
+    std::string out;
+    for (const ScreenLine &row : RenderGrid(texts, layout)) {
+        unsigned char current = 0;
+        for (std::size_t k = 0; k < row.text.size(); ++k) {
+            if (layout.color && row.colors[k] != current)
+                out += ColorSequence(current = row.colors[k]);
+            out += row.text[k];
         }
-        if (layout.color && current != 0)
-            out += "\x1b[0m";
-        out += "|\n";
+        out += "\n";
     }
-    out += border;
     if (!layout.legend)
         return out;
     if (texts.empty())
         return out + "  (no text drawn)\n";
+    std::vector<std::vector<std::vector<Cell>>> cellLines;
+    for (const DrawnText &drawn : texts)
+        cellLines.push_back(CellLines(drawn.text));
+    const std::vector<TextPlacement> placed = Place(texts, cellLines, layout);
     for (std::size_t i = 0; i < texts.size(); ++i)
         out += LegendLine(i, texts[i], placed[i], cellLines[i], layout);
     return out;
 }
 
 std::string ExportedFileName(const std::string &text) {
-    static const std::string status = "Wrote ";
+    static const std::string status = facts::exportWrote;
     if (text.find(status) == std::string::npos) // most texts, cheaply
         return std::string();
     const std::string plain = StripColorTags(text);

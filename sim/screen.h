@@ -26,11 +26,21 @@ constexpr int defaultScreenHeight = 40;
 struct ScreenLayout {
     int width = defaultScreenWidth;
     int height = defaultScreenHeight;
-    bool color = false; // colour tags as terminal colours; stripped otherwise
+    bool color = false; // colour tags as the terminal's colours (ColorWanted); stripped otherwise
     bool legend = true; // the list of texts with positions and scales below the grid
 };
 
 std::string RenderScreen(const std::vector<DrawnText> &texts, const ScreenLayout &layout);
+
+// A line of the screen and the colour of each of its bytes: a terminal colour number (1 red
+// ... 7 white, 8 grey) or 0 for the terminal's own.
+struct ScreenLine {
+    std::string text;
+    std::vector<unsigned char> colors;
+};
+
+// The grid alone, its borders included, a line a row.
+std::vector<ScreenLine> RenderGrid(const std::vector<DrawnText> &texts, const ScreenLayout &layout);
 
 // Where each text of a frame goes on the grid: its first row and column and its line count.
 struct TextPlacement {
@@ -46,8 +56,8 @@ std::vector<TextPlacement> PlaceTexts(const std::vector<DrawnText> &texts,
 // The text with the game's colour tags (~COLOR_YELLOW~, ~s~ ...) removed.
 std::string StripColorTags(const std::string &text);
 
-// Whether output to the file descriptor may carry colour: a terminal that is not "dumb",
-// and NO_COLOR unset or empty.
+// Whether output to the file descriptor may carry colour: a terminal whose description (TERM)
+// has colours, and NO_COLOR unset or empty. Sets up the sequences RenderScreen writes.
 bool ColorWanted(int fileDescriptor);
 
 // Screen-fraction height of one line of text at a scale, as the game spaces lines.

@@ -1,9 +1,12 @@
-// A fresh folder in the system's temporary folder (TMPDIR), for one script's run. It goes,
-// with all it holds, when the object goes; on POSIX also when SIGINT, SIGTERM or SIGHUP ends
-// the process meanwhile: a handler removes it and lets the signal end the process as before.
+// A fresh folder in the system's temporary folder (TMPDIR, or /tmp when TMPDIR is unset or
+// empty), for one script's run. It goes, with all it holds, when the object goes; on POSIX
+// also when a signal ends the process meanwhile (sim/ending_signals.h).
 #pragma once
 
+#include <memory>
 #include <string>
+
+class EndingSignals;
 
 class TemporaryDirectory {
   public:
@@ -16,4 +19,7 @@ class TemporaryDirectory {
 
   private:
     std::string path; // absolute
+#ifndef _WIN32
+    std::unique_ptr<EndingSignals> signals;
+#endif
 };

@@ -80,6 +80,13 @@ constexpr const char *exportItemClosing = "        </Item>";
 constexpr const char *exportClosing = "      </expressions>";
 constexpr const char *exportLineEnd = "\r\n";
 
+// The editor's status line after F8: "Wrote NAME", or, in yellow, "Cannot open NAME!" when the
+// file cannot be opened for writing and "Cannot write NAME!" when writing it fails.
+constexpr const char *exportWrote = "Wrote ";
+constexpr const char *exportCannotOpen = "Cannot open ";
+constexpr const char *exportCannotWrite = "Cannot write ";
+constexpr char exportFailureEnd = '!';
+
 // The four lines of one item, and a whole export around the items' lines, as the editor
 // writes them; VALUE as "%f" prints it.
 inline std::string ExportItemLines(uint32_t id, const std::string &value) {

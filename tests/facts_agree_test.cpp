@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+
+#include <filesystem>
 #include <string>
 
 #include "data/face_features.h"
@@ -12,6 +17,7 @@
 #include "editor/editor.h"
 #include "host/host_interface.h"
 #include "host/keyboard.h"
+#include "standin/game.h"
 #include "standin/game_facts.h"
 #include "standin/host_functions.h"
 
@@ -53,6 +59,40 @@ TEST(FactsAgree, ExportPieces) {
                                  facts::ExportItemLines(faceFeatureIds[53], "-1.000000")));
     for (float &value : featureValues)
         value = 0.0f;
+}
+
+// The editor's status after F8, in each of its outcomes, is made of the words pfe-sim reads.
+TEST(FactsAgree, ExportStatusWords) {
+    Game game; // the clock of the key window
+    char folder[] = "/tmp/pfe-facts-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    selectedModelName = "M";
+    const auto afterF8 = [&game](const char *failure) {
+        game.AdvanceClock(1000);
+        OnKeyboardMessage(VK_KEY_F8, 1, 0, 0, 0, 1, 1);
+        HandleExportKey();
+        const std::string name = "Moulary_M.xml";
+        EXPECT_TRUE(failure ? statusLine.ends_with(failure + name + facts::exportFailureEnd)
+                            : statusLine == facts::exportWrote + name)
+            << statusLine;
+    };
+    afterF8(nullptr);
+    struct rlimit original {};
+    getrlimit(RLIMIT_FSIZE, &original);
+    struct rlimit small = original;
+    small.rlim_cur = 8;
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    afterF8(facts::exportCannotWrite);
+    setrlimit(RLIMIT_FSIZE, &original);
+    signal(SIGXFSZ, SIG_DFL);
+    std::filesystem::remove("Moulary_M.xml");
+    std::filesystem::create_directory("Moulary_M.xml");
+    afterF8(facts::exportCannotOpen);
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 # acl and attr give tests/cli/export_fs_test.sh setfacl/getfacl and setfattr/getfattr.
-packages=(cmake ninja-build g++ libgtest-dev git acl attr "$@")
+packages=(cmake ninja-build g++ libgtest-dev libncurses-dev git acl attr "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

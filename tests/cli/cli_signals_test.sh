@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# run --temp-dir: the script's folder goes, with the exports and folders in it, when SIGINT,
-# SIGTERM or SIGHUP ends the run; the signal still ends it, with status 128 + N.
+# run --temp-dir: the script's folder goes, with the exports and folders in it, when a signal
+# ends the run; the signal still ends it, with status 128 + N. Its errors name the folder.
 set -u
 sim=$1
 src=$2
@@ -44,8 +44,8 @@ end_run() {
   wait "$run" 2>/dev/null || status=$?
 }
 
-for signal in INT TERM HUP; do
-  start_run INT,TERM,HUP
+for signal in INT TERM HUP USR1 ALRM PIPE; do
+  start_run INT,TERM,HUP,USR1,ALRM,PIPE
   end_run "$signal"
   expected=$((128 + $(kill -l "$signal")))
   [ "$status" -eq "$expected" ] || fail "SIG$signal: exit status $status, expected $expected"
@@ -63,5 +63,12 @@ kill -0 "$run" 2>/dev/null || fail "an ignored SIGHUP ended the run"
 end_run TERM
 [ "$status" -eq 143 ] || fail "SIGTERM after an ignored SIGHUP: exit status $status, expected 143"
 [ -z "$(ls -A tmp)" ] || fail "SIGTERM after an ignored SIGHUP: left in TMPDIR: $(ls -A tmp)"
+
+# No folder to make one in: the error names it and where it came from. An empty TMPDIR is
+# unset, as mktemp and the C library have it.
+TMPDIR=$work/missing expect_error 2 "cannot make a temporary directory in $work/missing (from TMPDIR): No such file or directory" \
+  "$sim" run --temp-dir long.session
+echo frame >short.session
+TMPDIR= "$sim" run --temp-dir short.session >/dev/null 2>&1 || fail "an empty TMPDIR is not taken as unset"
 
 finish

@@ -49,4 +49,23 @@ grep -qF 'value value="0.200000"' Moulary_A_F_M_VALTOWNFOLK_01.xml ||
 tmux_ send-keys -t order q
 ended order 0
 
+# A key the editor does not use is named by the terminal library. Tab runs over the world (a
+# horse is no one to edit) and back to nothing; Shift-Tab back.
+start edit
+started edit
+tmux_ send-keys -t edit F5
+expect_screen edit "key KEY_F(5) does nothing here"
+tmux_ send-keys -t edit Tab Tab Tab Tab
+expect_screen edit "Invalid Entity"
+tmux_ send-keys -t edit Tab Tab BTab
+expect_screen edit "aim: 6 WAGON02X (a wagon)"
+# About 30 frames a second (the frame counter below the grid; loose bounds for slow machines).
+first=$(screen edit | grep -o 'frame [0-9]*' | cut -d' ' -f2)
+sleep 2
+second=$(screen edit | grep -o 'frame [0-9]*' | cut -d' ' -f2)
+rate=$(((second - first) / 2))
+[ "$rate" -ge 10 ] && [ "$rate" -le 40 ] || fail "edit: $rate frames a second"
+tmux_ send-keys -t edit q
+ended edit 0
+
 finish

@@ -1,12 +1,29 @@
 # pfe-sim play under tmux, for the play tests: each session gets its own terminal; send-keys
 # types, capture-pane reads the screen, pipe-pane records every byte play writes. Sourced
 # after lib.sh, with sim (pfe-sim) and work (the scratch directory) set.
+#
+# The tmux server is the test's own, its socket in the scratch directory, and nothing of it
+# outlives the test: the exit trap (also on SIGHUP, SIGINT, SIGTERM) ends the plays and the
+# server, and a watchdog in a session of its own does the same once the test is gone, should
+# it be killed outright (as a timeout of ctest does).
 
 "$src/tools/setup.sh" tmux || exit 1
 
-socket="pfe-play-$(basename "$0" .sh)-$$"
-tmux_() { tmux -L "$socket" "$@"; }
-trap 'tmux_ kill-server 2>/dev/null; chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
+socket=$work/tmux-socket
+tmux_() { tmux -S "$socket" "$@"; }
+end_plays() {
+  for pid in "$work"/*.pid; do [ -s "$pid" ] && kill -KILL "$(cat "$pid")" 2>/dev/null; done
+  tmux_ kill-server 2>/dev/null
+  chmod -R u+rwx "$work" 2>/dev/null
+  rm -rf "$work"
+}
+trap end_plays EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+setsid sh -c 'while kill -0 "$2" 2>/dev/null; do sleep 1; done
+  for pid in "$1"/*.pid; do [ -s "$pid" ] && kill -KILL "$(cat "$pid")"; done
+  tmux -S "$1/tmux-socket" kill-server; rm -rf "$1"' watchdog "$work" $$ </dev/null >/dev/null 2>&1 &
 
 # start NAME [COLUMNS ROWS [DIRECTORY [COMMAND...]]]: COMMAND (default: pfe-sim play) in a
 # terminal of 130x70 (or the size given), in DIRECTORY (default: the scratch directory). In
@@ -26,7 +43,6 @@ start() {
   tmux_ pipe-pane -t "$name" -o "cat >$file.raw"
   touch "$file.go"
 }
-
 screen() { tmux_ capture-pane -p -t "$1"; }
 
 # pane NAME FORMAT: a tmux format of the pane, e.g. '#{alternate_on}'.

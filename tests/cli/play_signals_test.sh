@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# pfe-sim play and signals: Ctrl-Z and SIGTSTP give the terminal back (line mode, main
-# screen, cursor shown) while play is stopped, and fg takes it again (keys act without Enter,
-# the screen drawn whole); a stop of any kind is followed by the same. Every signal whose
+# pfe-sim play and signals: Ctrl-Z gives the terminal back (line mode, main screen, cursor
+# shown) while play is stopped, and fg takes it again (keys act without Enter, the screen
+# drawn whole); a stop of any kind is followed by the same. Every signal whose
 # default action ends the process leaves the terminal as play found it.
 set -u
 sim=$1
@@ -11,7 +11,7 @@ src=$2
 
 # Signals from outside, all sessions at once: the orderly ones end play with 128 + N, the
 # ones of a crash end it by the signal itself, after the terminal is given back.
-signals=(USR1 USR2 ALRM PIPE VTALRM PROF XCPU XFSZ IO PWR RTMIN RTMAX TRAP SYS SEGV ABRT)
+signals=(TERM INT HUP USR1 USR2 ALRM PIPE VTALRM PROF XCPU XFSZ IO PWR RTMIN RTMAX TRAP SYS SEGV ABRT)
 for signal in "${signals[@]}"; do
   start "sig$signal"
 done
@@ -30,6 +30,17 @@ for signal in "${signals[@]}"; do
   fi
   ended "sig$signal" "$status"
 done
+
+# Nothing of a play test outlives it, even killed outright: its plays and tmux server end.
+sim=$sim src=$src out=$work bash -c '. "$src/tests/cli/lib.sh"; . "$src/tests/cli/play_lib.sh"
+  start orphan; started orphan; cp "$work/orphan.pid" "$out"; echo "$work" >"$out/orphan.work"
+  kill -KILL $$' 2>/dev/null
+for _ in $(seq 100); do
+  kill -0 "$(cat orphan.pid)" 2>/dev/null || [ -e "$(cat orphan.work)" ] || break
+  sleep 0.1
+done
+kill -0 "$(cat orphan.pid)" 2>/dev/null && fail "orphan: play outlived its test"
+[ -e "$(cat orphan.work)" ] && fail "orphan: the test's tmux socket and scratch folder were left"
 
 # Signals ignored when play starts stay ignored, Ctrl-Z's SIGTSTP among them.
 start ignored 130 70 "$work" 'env --ignore-signal=USR1 --ignore-signal=TSTP "$0" play'
@@ -90,9 +101,6 @@ expect_screen job "resumed after a stop"
 tmux_ send-keys -t job F7
 expect_screen job "Press F8 to save XML"
 
-kill -TSTP "$(cat job.pid)"
-given_back "by SIGTSTP"
-taken_again "after SIGTSTP"
 tmux_ send-keys -t job Down
 expect_screen job "->PEDEXPRESS_NECK_DEPTH = 0.00"
 

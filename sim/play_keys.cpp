@@ -1,0 +1,138 @@
+#include "sim/play_keys.h"
+
+#include <curses.h>
+
+#include <iterator>
+#include <map>
+#include <string_view>
+
+#include "sim/keys.h"
+#include "sim/printable.h"
+
+namespace {
+
+constexpr int escapeKey = 27;
+constexpr int controlC = 3, controlD = 4, controlZ = 26;
+
+std::map<int, const EditorKey *> keyCodes; // the library's code for each key of the table
+// Keys are read through a pad: reading through a window would first draw it, and on a plain
+// terminal that prints a blank screen below play's.
+WINDOW *keyPad = nullptr;
+
+DecodedKey Key(PlayKey key, std::string name, uint32_t virtualKey = 0) {
+    return DecodedKey{key, virtualKey, std::move(name)};
+}
+
+std::string NameOf(int code) {
+    const char *name = keyname(code);
+    return name != nullptr ? Printable(name) : "code " + std::to_string(code);
+}
+
+DecodedKey Decode(int code) {
+    const auto found = keyCodes.find(code);
+    if (found != keyCodes.end())
+        return Key(PlayKey::gameKey, found->second->displayName, found->second->virtualKey);
+    switch (code) {
+    case '\t':
+        return Key(PlayKey::aimNext, "Tab");
+    case KEY_BTAB:
+        return Key(PlayKey::aimPrevious, "Shift-Tab");
+    case 'q':
+    case 'Q':
+        return Key(PlayKey::quit, std::string(1, static_cast<char>(code)));
+    case controlC:
+        return Key(PlayKey::quit, "Ctrl-C");
+    case controlD:
+        return Key(PlayKey::quit, "Ctrl-D");
+    case controlZ:
+        return Key(PlayKey::suspend, "Ctrl-Z");
+    case KEY_RESIZE:
+        return Key(PlayKey::resize, "");
+    default:
+        return Key(PlayKey::other, NameOf(code));
+    }
+}
+
+} // namespace
+
+std::string LearnKeys() {
+    std::string missing;
+    keyPad = newpad(1, 1);
+    keypad(keyPad, TRUE);
+    keyCodes.clear();
+    for (const EditorKey &key : editorKeys) {
+        const char *sequence = tigetstr(key.terminfoName);
+        const int code = sequence != nullptr && sequence != reinterpret_cast<char *>(-1)
+                             ? key_defined(sequence)
+                             : 0;
+        if (code > 0)
+            keyCodes[code] = &key;
+        else
+            missing += (missing.empty() ? "" : " ") + std::string(key.displayName);
+    }
+    return missing;
+}
+
+// The library waits its escape delay for the rest of a sequence before it gives an Esc; a key
+// that came with the Esc is the terminal's Alt with that key, which no key of the editor has.
+DecodedKey ReadKey(int waitMilliseconds) {
+    wtimeout(keyPad, waitMilliseconds);
+    const int code = wgetch(keyPad);
+    if (code == ERR)
+        return DecodedKey{};
+    if (code != escapeKey)
+        return Decode(code);
+    wtimeout(keyPad, 0);
+    const int next = wgetch(keyPad);
+    if (next == ERR)
+        return Key(PlayKey::quit, "Esc");
+    const DecodedKey with = next == escapeKey ? Key(PlayKey::other, "Esc") : Decode(next);
+    return Key(PlayKey::other, "Alt-" + with.name);
+}
+
+// Keys next to each other in the table that do the same share their place: "Left/Right step".
+std::string HintLine() {
+    std::string line = "pfe-sim";
+    const std::size_t count = std::size(editorKeys);
+    for (std::size_t i = 0; i < count;) {
+        const std::string_view does = editorKeys[i].does;
+        std::string names = editorKeys[i].displayName;
+        for (++i; i < count && does == editorKeys[i].does; ++i)
+            names += std::string("/") + editorKeys[i].displayName;
+        line += " | " + names + " " + std::string(does);
+    }
+    return line + " | Tab aim | q quit | ^Z suspend";
+}
+
+bool KeyQueue::Push(const DecodedKey &key) {
+    if (quitWaiting)
+        return false; // the session ends before its turn would come
+    switch (key.key) {
+    case PlayKey::none:
+    case PlayKey::other:
+    case PlayKey::resize:
+        return false;
+    case PlayKey::quit:
+        quitWaiting = true;
+        break;
+    case PlayKey::suspend:
+        if (suspendWaiting)
+            return false;
+        suspendWaiting = true;
+        break;
+    default:
+        if (keys.size() >= limit)
+            return false;
+        break;
+    }
+    keys.push_back(key);
+    return true;
+}
+
+DecodedKey KeyQueue::Pop() {
+    const DecodedKey key = keys.front();
+    keys.pop_front();
+    if (key.key == PlayKey::suspend)
+        suspendWaiting = false;
+    return key;
+}

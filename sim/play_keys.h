@@ -1,0 +1,53 @@
+// play's keys: what the terminal library read, as play's keys, and the keys that wait for
+// their frame. The editor's keys come from the key table (sim/keys.h); the terminal library
+// (ncurses) decodes the terminal's sequences for them by the terminal's description and tells
+// Esc from Alt with a key by its delay.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+enum class PlayKey {
+    none,        // nothing came in time
+    gameKey,     // a key of the game: virtualKey says which
+    aimNext,     // Tab
+    aimPrevious, // Shift-Tab
+    quit,        // q, Q, Esc alone, Ctrl-C, Ctrl-D
+    suspend,     // Ctrl-Z
+    resize,      // the terminal changed its size
+    other,       // a key the editor does not use, Alt with any key among them
+};
+
+struct DecodedKey {
+    PlayKey key = PlayKey::none;
+    uint32_t virtualKey = 0;
+    std::string name; // what was pressed, for the line below the grid
+};
+
+// Learns which key code the terminal library reads for each key of the table, by the
+// terminal's description; returns the names of those it has none for, space-separated.
+std::string LearnKeys();
+
+// The next key typed, waiting at most WAIT_MILLISECONDS for one.
+DecodedKey ReadKey(int waitMilliseconds);
+
+// The line atop the screen: each key and what it does.
+std::string HintLine();
+
+// Keys typed faster than the frames run wait their turn, one per frame, in the order typed,
+// whatever they do: a quit typed after F8 comes after the export, a Tab typed after F7 aims
+// only once F7 has selected. Typed ahead beyond the limit, keys are dropped, but a quit never
+// is; nothing typed after a quit counts, and one Ctrl-Z waiting is enough.
+class KeyQueue {
+  public:
+    static constexpr std::size_t limit = 128;
+    bool Push(const DecodedKey &key); // false when the key was dropped
+    bool Empty() const { return keys.empty(); }
+    DecodedKey Pop();
+
+  private:
+    std::deque<DecodedKey> keys;
+    bool quitWaiting = false;
+    bool suspendWaiting = false;
+};

@@ -1,0 +1,37 @@
+// play's terminal, through the terminal library (ncurses): its modes (keys one by one, no
+// echo, no signals from the keyboard, so that Ctrl-C and Ctrl-Z wait their turn like any
+// key), the alternate screen, the cursor, colour by the terminal's description, its size,
+// and stopping and resuming (the library gives the terminal back on SIGTSTP and takes it
+// again). A terminal whose description cannot move the cursor (TERM=dumb) gets plain lines,
+// each new screen printed below the last. One play a terminal: a lock on the terminal's
+// device keeps a second one out, which would otherwise take the modes from under the first.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim/screen.h"
+
+namespace terminal {
+
+// Takes the terminal for play; false, with WHY, when another play holds it or the library
+// cannot drive it.
+bool Open(std::string &why);
+// Gives the terminal back as play found it.
+void Close();
+bool Plain();
+void Size(int &columns, int &rows);
+// Draws LINES from the top left, or on a plain terminal prints them below the last screen;
+// only when they changed.
+void Show(const std::vector<ScreenLine> &lines);
+// Ctrl-Z: stops play's job as the terminal's own Ctrl-Z would. Empty when play stopped and
+// was resumed; otherwise why nothing happened.
+std::string Suspend();
+// Whether play was stopped (in any way) and resumed since the last call: if so, the terminal
+// is taken again, in play's modes (a shell may have set its own meanwhile), and the next
+// screen is drawn whole.
+bool Resumed();
+// The terminal as play found it, with only calls a signal handler may make: for a crash.
+void GiveBackInCrash();
+
+} // namespace terminal
