@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "game_fixture.h"
+#include "support/game_fixture.h"
 
 namespace {
 
@@ -20,8 +20,7 @@ class EditingTest : public GameTest {
         WorldEntity &ped = SpawnPed(2, "CS_DUTCH");
         ped.heading = heading;
         ped.position = at;
-        game.world.freeAiming = true;
-        game.world.aimTarget = 2;
+        Aim(2);
         game.RunFrame();
         Tap(keys::f7);
     }
@@ -212,27 +211,12 @@ TEST_F(EditingTest, CameraDoesNotFollowAMovedPed) {
 
 TEST_F(EditingTest, F7AndDeleteInOneFrameStartNothing) {
     SpawnPed(2, "CS_DUTCH");
-    game.world.freeAiming = true;
-    game.world.aimTarget = 2;
+    Aim(2);
     game.RunFrame();
     ReleaseTogether({keys::f7, keys::del});
     EXPECT_TRUE(game.world.cameras.empty());
     EXPECT_TRUE(CallsTo(hashes::taskPlayAnim).empty());
     EXPECT_EQ(game.world.clearTasksCalls, std::vector<int32_t>{2});
-}
-
-TEST_F(EditingTest, APedThatVanishesLeavesTheCameraAndBringsThePromptsBack) {
-    SelectPed();
-    Tap(keys::right);
-    game.world.Remove(2);
-    game.RunFrame();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select Self"});
-    EXPECT_TRUE(game.world.AnyActiveCamera());
-    Tap(keys::right, 2); // not read: no overlay runs
-    game.RunFrames(7);
-    Tap(keys::f7); // the player now, with the old camera and the old values
-    EXPECT_TRUE(CallsTo(hashes::createCam).empty());
-    EXPECT_EQ(game.world.FaceFeature(playerHandle, neckWidth), 0.1f);
 }
 
 // The native calls of one steady editing pass, in order, against a golden record, so that

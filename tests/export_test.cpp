@@ -16,10 +16,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include "game_fixture.h"
 #include "src/editor/export_file_names.h"
+#include "support/game_fixture.h"
 
 // ---- the module's file system calls, as the tests see them --------------------------------
 // The test program exports these three functions (tests/CMakeLists.txt), so the module loaded
@@ -90,22 +89,11 @@ struct ChildExport {
 
 class ExportTest : public GameTest {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pfe-export-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-        previous = fs::current_path();
-        fs::current_path(directory);
-        GameTest::SetUp();
-    }
     void TearDown() override {
         observed::logging = observed::fixedRandomBits = false;
         observed::fixedAnswers = 0;
         observed::log.clear();
         GameTest::TearDown();
-        fs::current_path(previous);
-        fs::permissions(directory, fs::perms::owner_all);
-        fs::remove_all(directory);
     }
     void SelectPlayer() {
         game.RunFrame();
@@ -116,19 +104,6 @@ class ExportTest : public GameTest {
         Tap(keys::f8);
         game.RunFrame();
         return game.FrameTexts().front().text;
-    }
-    static std::string Read(const std::string &name) {
-        std::ifstream in(name, std::ios::binary);
-        std::stringstream bytes;
-        bytes << in.rdbuf();
-        return bytes.str();
-    }
-    static std::vector<std::string> Files() {
-        std::vector<std::string> names;
-        for (const auto &entry : fs::directory_iterator("."))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
     }
     // Runs the export in a child process set up by prepare (which runs in the child) and
     // returns the status line the child saw, or a text saying why it could not tell.
@@ -192,16 +167,14 @@ class ExportTest : public GameTest {
     static fs::perms Mode(const std::string &name) {
         return fs::status(name).permissions() & fs::perms::mask;
     }
-    std::string directory;
-    fs::path previous;
 };
 
 TEST_F(ExportTest, FreshSessionWritesTheEmptyFragment) {
     SelectPlayer();
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
-    EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml"), emptyExport);
-    EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml").size(), 41u);
-    EXPECT_EQ(Files(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"});
+    EXPECT_EQ(ReadFile("Moulary_PLAYER_ZERO.xml"), emptyExport);
+    EXPECT_EQ(ReadFile("Moulary_PLAYER_ZERO.xml").size(), 41u);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"});
 }
 
 TEST_F(ExportTest, TheWorkedExampleByteForByte) {
@@ -210,7 +183,7 @@ TEST_F(ExportTest, TheWorkedExampleByteForByte) {
     Tap(keys::down, 15);
     Tap(keys::left, 5);
     Export();
-    const std::string bytes = Read("Moulary_PLAYER_ZERO.xml");
+    const std::string bytes = ReadFile("Moulary_PLAYER_ZERO.xml");
     EXPECT_EQ(bytes, Expressions(Item(36277, "0.300000") + Item(34006, "-0.500000")));
     EXPECT_EQ(bytes.size(), 244u);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\r'), 9);
@@ -235,7 +208,7 @@ TEST_F(ExportTest, ValuesNearZeroAreSkippedByTheStoredFloat) {
     Tap(keys::left); // row 5: exactly -0.1f
     Export();
     EXPECT_EQ(
-        Read("Moulary_PLAYER_ZERO.xml"),
+        ReadFile("Moulary_PLAYER_ZERO.xml"),
         Expressions(Item(7010, "0.100000") + Item(50039, "1.000000") + Item(33485, "-0.100000")));
 }
 
@@ -248,7 +221,7 @@ TEST_F(ExportTest, RowsComeInTableOrderOnce) {
     Tap(keys::up); // row 53 again
     Tap(keys::right);
     Export();
-    EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml"),
+    EXPECT_EQ(ReadFile("Moulary_PLAYER_ZERO.xml"),
               Expressions(Item(36277, "0.100000") + Item(23830, "0.300000")));
 }
 
@@ -258,21 +231,20 @@ TEST_F(ExportTest, ASecondExportReplacesTheWholeFile) {
     Tap(keys::down);
     Tap(keys::right, 5);
     Export();
-    ASSERT_EQ(Read("Moulary_PLAYER_ZERO.xml").size(), 41u + 2 * 101u);
+    ASSERT_EQ(ReadFile("Moulary_PLAYER_ZERO.xml").size(), 41u + 2 * 101u);
     Tap(keys::left, 5);
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
-    EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml"), Expressions(Item(36277, "0.500000")));
-    EXPECT_EQ(Files(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"});
+    EXPECT_EQ(ReadFile("Moulary_PLAYER_ZERO.xml"), Expressions(Item(36277, "0.500000")));
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"});
 }
 
 TEST_F(ExportTest, ModelWithoutCatalogueNameExportsUnderItsHexHash) {
     game.world.Spawn(2, EntityKind::ped, 0x00C0FFEEu, true);
-    game.world.freeAiming = true;
-    game.world.aimTarget = 2;
+    Aim(2);
     game.RunFrame();
     Tap(keys::f7);
     EXPECT_EQ(Export(), "Wrote Moulary_0xC0FFEE.xml");
-    EXPECT_EQ(Read("Moulary_0xC0FFEE.xml"), emptyExport);
+    EXPECT_EQ(ReadFile("Moulary_0xC0FFEE.xml"), emptyExport);
 }
 
 TEST_F(ExportTest, ATargetThatCannotBeOpenedKeepsWhatItHolds) {
@@ -280,7 +252,7 @@ TEST_F(ExportTest, ATargetThatCannotBeOpenedKeepsWhatItHolds) {
     fs::create_directory("Moulary_PLAYER_ZERO.xml");
     EXPECT_EQ(Export(), "~COLOR_YELLOW~Cannot open Moulary_PLAYER_ZERO.xml!");
     EXPECT_TRUE(fs::is_directory("Moulary_PLAYER_ZERO.xml"));
-    EXPECT_EQ(Files(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"});
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"});
     fs::remove("Moulary_PLAYER_ZERO.xml");
     Tap(keys::right);
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml") << "the editor goes on after a failure";
@@ -297,8 +269,8 @@ TEST_F(ExportTest, AReadOnlyFileIsNotOverwritten) {
     if (status == "skipped")
         GTEST_SKIP() << "forked children are not run under the thread sanitizer";
     EXPECT_EQ(status, "~COLOR_YELLOW~Cannot open Moulary_PLAYER_ZERO.xml!");
-    EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml"), "earlier export");
-    EXPECT_EQ(Files(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"});
+    EXPECT_EQ(ReadFile("Moulary_PLAYER_ZERO.xml"), "earlier export");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"});
 }
 
 // A write that fails part-way (the file size limit) is reported, and the earlier export stays.
@@ -306,7 +278,7 @@ TEST_F(ExportTest, AFailedWriteKeepsTheEarlierExport) {
     SelectPlayer();
     Tap(keys::right);
     Export();
-    const std::string earlier = Read("Moulary_PLAYER_ZERO.xml");
+    const std::string earlier = ReadFile("Moulary_PLAYER_ZERO.xml");
     ASSERT_EQ(earlier.size(), 142u);
     Tap(keys::down);
     Tap(keys::right, 2);
@@ -319,8 +291,8 @@ TEST_F(ExportTest, AFailedWriteKeepsTheEarlierExport) {
     if (status == "skipped")
         GTEST_SKIP() << "forked children are not run under the thread sanitizer";
     EXPECT_EQ(status, "~COLOR_YELLOW~Cannot write Moulary_PLAYER_ZERO.xml!");
-    EXPECT_EQ(Read("Moulary_PLAYER_ZERO.xml"), earlier);
-    EXPECT_EQ(Files(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"})
+    EXPECT_EQ(ReadFile("Moulary_PLAYER_ZERO.xml"), earlier);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"Moulary_PLAYER_ZERO.xml"})
         << "no temporary file is left";
 }
 
@@ -343,10 +315,7 @@ std::string Planted(const std::string &name) {
         return "link to " + fs::read_symlink(name).string();
     if (fs::is_directory(name))
         return "directory";
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return "file " + bytes.str();
+    return "file " + ReadFile(name);
 }
 
 // Links to a file elsewhere, dangling links, directories and files at the temporary names the
@@ -378,12 +347,13 @@ TEST_F(ExportTest, NamesPlantedBesideTheTargetNeitherRedirectNorBlock) {
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
     EXPECT_EQ(observed::fixedAnswers, temporaryNameAttempts) << "each planted name was tried";
     EXPECT_EQ(Planted(target), std::string("file ") + emptyExport);
-    EXPECT_EQ(Read("elsewhere/victim.txt"), "victim");
+    EXPECT_EQ(ReadFile("elsewhere/victim.txt"), "victim");
     EXPECT_EQ(std::distance(fs::directory_iterator("elsewhere"), fs::directory_iterator()), 1)
         << "no file was created through a dangling link";
     for (std::size_t k = 0; k < names.size(); ++k)
         EXPECT_EQ(Planted(names[k]), before[k]) << names[k];
-    EXPECT_EQ(Files().size(), names.size() + 2) << "the target, the plants and elsewhere/ only";
+    EXPECT_EQ(folder.Names().size(), names.size() + 2)
+        << "the target, the plants and elsewhere/ only";
 }
 
 // With every name it would try taken, the export writes the target in place: an existing one,
@@ -399,23 +369,23 @@ TEST_F(ExportTest, WithEveryTemporaryNameTakenTheTargetIsWrittenInPlace) {
     observed::fixedRandomBits = true;
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
     EXPECT_EQ(observed::fixedAnswers, temporaryNameAttempts) << "each planted name was tried";
-    EXPECT_EQ(Read(target), emptyExport);
+    EXPECT_EQ(ReadFile(target), emptyExport);
 
     fs::remove(target);
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
     EXPECT_EQ(observed::fixedAnswers, 2 * temporaryNameAttempts);
-    EXPECT_EQ(Read(target), emptyExport);
-    EXPECT_EQ(Read("victim.txt"), "victim");
-    EXPECT_EQ(Files().size(), 2 * temporaryNameAttempts + 3);
+    EXPECT_EQ(ReadFile(target), emptyExport);
+    EXPECT_EQ(ReadFile("victim.txt"), "victim");
+    EXPECT_EQ(folder.Names().size(), 2 * temporaryNameAttempts + 3);
 }
 
 TEST_F(ExportTest, ADirectoryAtTheEarlierTemporaryNameBlocksNothing) {
     SelectPlayer();
     fs::create_directory(std::string(target) + ".tmp");
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
-    EXPECT_EQ(Read(target), emptyExport);
+    EXPECT_EQ(ReadFile(target), emptyExport);
     EXPECT_TRUE(fs::is_directory(std::string(target) + ".tmp"));
-    EXPECT_EQ(Files(), (std::vector<std::string>{target, std::string(target) + ".tmp"}));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{target, std::string(target) + ".tmp"}));
 }
 
 // A FIFO at the name is not a file to export to: refused at once, whether or not a reader has
@@ -431,7 +401,7 @@ TEST_F(ExportTest, AFifoAtTheNameIsRefusedWithoutWaiting) {
     EXPECT_LE(read(reader, &byte, 1), 0) << "nothing was written into it";
     close(reader);
     EXPECT_EQ(fs::status(target).type(), fs::file_type::fifo);
-    EXPECT_EQ(Files(), std::vector<std::string>{target});
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{target});
 }
 
 // ---- a target that is a link --------------------------------------------------------------
@@ -445,12 +415,12 @@ TEST_F(ExportTest, ALinkedTargetPassesTheBytesToTheFileItNames) {
     fs::create_symlink("real.xml", "saves/current.xml");
     fs::create_symlink("saves/current.xml", target);
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
-    EXPECT_EQ(Read("saves/real.xml"), emptyExport);
+    EXPECT_EQ(ReadFile("saves/real.xml"), emptyExport);
     EXPECT_EQ(Planted(target), "link to saves/current.xml");
     EXPECT_EQ(Planted("saves/current.xml"), "link to real.xml");
     EXPECT_EQ(std::distance(fs::directory_iterator("saves"), fs::directory_iterator()), 2)
         << "no temporary file is left beside the real file";
-    EXPECT_EQ(Files(), (std::vector<std::string>{target, "saves"}));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{target, "saves"}));
 }
 
 // A dangling link gets the file it names, as opening it for writing would make it; a link into a
@@ -460,7 +430,7 @@ TEST_F(ExportTest, ADanglingLinkGetsTheFileItNames) {
     fs::create_directory("saves");
     fs::create_symlink("saves/new.xml", target);
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
-    EXPECT_EQ(Read("saves/new.xml"), emptyExport);
+    EXPECT_EQ(ReadFile("saves/new.xml"), emptyExport);
     EXPECT_EQ(Planted(target), "link to saves/new.xml");
     EXPECT_EQ(std::distance(fs::directory_iterator("saves"), fs::directory_iterator()), 1);
 
@@ -473,7 +443,7 @@ TEST_F(ExportTest, ADanglingLinkGetsTheFileItNames) {
     fs::create_symlink("loop.xml", target);
     fs::create_symlink(target, "loop.xml");
     EXPECT_EQ(Export(), "~COLOR_YELLOW~Cannot open Moulary_PLAYER_ZERO.xml!");
-    EXPECT_EQ(Files(), (std::vector<std::string>{target, "loop.xml", "saves"}));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{target, "loop.xml", "saves"}));
 }
 
 // ---- what the replaced file keeps -----------------------------------------------------------
@@ -488,7 +458,7 @@ TEST_F(ExportTest, TheReplacedFileKeepsItsPermissionsAndOwner) {
         ASSERT_EQ(chown(target, 65534, 65534), 0);
     }
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
-    EXPECT_EQ(Read(target), emptyExport);
+    EXPECT_EQ(ReadFile(target), emptyExport);
     EXPECT_EQ(Mode(target), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     struct stat status {};
     ASSERT_EQ(stat(target, &status), 0);
@@ -511,10 +481,10 @@ TEST_F(ExportTest, EveryHardLinkOfTheTargetSeesTheNewBytes) {
     Write(target, "an earlier export, longer than the new one");
     fs::create_hard_link(target, "backup.xml");
     EXPECT_EQ(Export(), "Wrote Moulary_PLAYER_ZERO.xml");
-    EXPECT_EQ(Read(target), emptyExport);
-    EXPECT_EQ(Read("backup.xml"), emptyExport);
+    EXPECT_EQ(ReadFile(target), emptyExport);
+    EXPECT_EQ(ReadFile("backup.xml"), emptyExport);
     EXPECT_EQ(fs::hard_link_count(target), 2u);
-    EXPECT_EQ(Files(), (std::vector<std::string>{target, "backup.xml"}));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{target, "backup.xml"}));
 }
 
 // ---- a folder that refuses new files ----------------------------------------------------------
@@ -534,7 +504,7 @@ TEST_F(ExportTest, AFolderThatRefusesNewFilesTakesAWritableExportInPlace) {
     if (absent == "skipped")
         GTEST_SKIP() << "forked children are not run under the thread sanitizer";
     EXPECT_EQ(absent, "~COLOR_YELLOW~Cannot open Moulary_PLAYER_ZERO.xml!");
-    EXPECT_EQ(Files(), std::vector<std::string>{});
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{});
 
     fs::permissions(".", openFolder);
     Write(target, "an earlier export, longer than the new one");
@@ -542,8 +512,8 @@ TEST_F(ExportTest, AFolderThatRefusesNewFilesTakesAWritableExportInPlace) {
                                 fs::perms::others_read | fs::perms::others_write);
     fs::permissions(".", refusingFolder);
     EXPECT_EQ(ExportInChild(BecomeNobody), "Wrote Moulary_PLAYER_ZERO.xml");
-    EXPECT_EQ(Read(target), emptyExport);
-    EXPECT_EQ(Files(), std::vector<std::string>{target});
+    EXPECT_EQ(ReadFile(target), emptyExport);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{target});
 }
 
 // ---- flushed to disk, and removed on every path ---------------------------------------------
@@ -576,7 +546,7 @@ TEST_F(ExportTest, ASignalDuringTheWriteLeavesNoTemporaryFile) {
     SelectPlayer();
     Tap(keys::right);
     Export();
-    const std::string earlier = Read(target);
+    const std::string earlier = ReadFile(target);
     Tap(keys::down);
     Tap(keys::right, 2);
     const auto limitFileSize = [] {
@@ -592,8 +562,8 @@ TEST_F(ExportTest, ASignalDuringTheWriteLeavesNoTemporaryFile) {
         GTEST_SKIP() << "forked children are not run under the thread sanitizer";
     EXPECT_TRUE(WIFSIGNALED(killed.waitStatus) && WTERMSIG(killed.waitStatus) == SIGXFSZ)
         << "wait status " << killed.waitStatus << ", status line " << killed.status;
-    EXPECT_EQ(Read(target), earlier);
-    EXPECT_EQ(Files(), std::vector<std::string>{target}) << "no temporary file is left";
+    EXPECT_EQ(ReadFile(target), earlier);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{target}) << "no temporary file is left";
 
     const std::string status = ExportInChild([&] {
         // The handler leaves a mark: an empty file (creating it writes nothing).
@@ -601,8 +571,8 @@ TEST_F(ExportTest, ASignalDuringTheWriteLeavesNoTemporaryFile) {
         limitFileSize();
     });
     EXPECT_EQ(status, "~COLOR_YELLOW~Cannot write Moulary_PLAYER_ZERO.xml!");
-    EXPECT_EQ(Read(target), earlier);
-    EXPECT_EQ(Files(), (std::vector<std::string>{target, "handled"}));
+    EXPECT_EQ(ReadFile(target), earlier);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{target, "handled"}));
 }
 
 } // namespace

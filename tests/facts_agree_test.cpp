@@ -1,11 +1,10 @@
 // The module keeps its own copies of the facts it shares with the stand-in (it must not depend
 // on the stand-in); these tests prove that the two agree. The host's functions agree by
 // compiling: this file includes the module's declarations and the stand-in's, and a
-// difference in any type would be a conflicting declaration.
+// difference in any type would be a conflicting declaration. The export's pieces agree in
+// expressions_xml_test.cpp (the text) and export_test.cpp (the file's bytes).
 
 #include <gtest/gtest.h>
-
-#include <string>
 
 #include "data/face_features.h"
 #include "data/model_catalogue.h"
@@ -32,27 +31,6 @@ TEST(FactsAgree, PoseAndTables) {
     EXPECT_STREQ(poseClip, facts::poseClip);
     EXPECT_EQ(pedModelNameCount, facts::pedModelCount);
     EXPECT_EQ(faceFeatureCount, facts::faceFeatureCount);
-}
-
-// The module builds the text with LF and writes CR LF; the stand-in's pieces are the bytes.
-std::string OnDisk(const std::string &text) {
-    std::string disk;
-    for (char c : text)
-        disk += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return disk;
-}
-
-TEST(FactsAgree, ExportPieces) {
-    for (float &value : featureValues)
-        value = 0.0f;
-    EXPECT_EQ(OnDisk(BuildExpressionsXml()), facts::ExportBytes(""));
-    featureValues[0] = 0.5f;
-    featureValues[53] = -1.0f;
-    EXPECT_EQ(OnDisk(BuildExpressionsXml()),
-              facts::ExportBytes(facts::ExportItemLines(faceFeatureIds[0], "0.500000") +
-                                 facts::ExportItemLines(faceFeatureIds[53], "-1.000000")));
-    for (float &value : featureValues)
-        value = 0.0f;
 }
 
 } // namespace

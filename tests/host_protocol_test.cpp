@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "game_fixture.h"
+#include "support/game_fixture.h"
 
 namespace {
 
@@ -54,8 +54,7 @@ TEST_F(HostProtocolTest, ThreadEventsChangeNothing) {
 
 TEST_F(HostProtocolTest, UnloadClearsOnlyThePlayersTasks) {
     SpawnPed(2, "A_M_M_VALTOWNFOLK_01");
-    game.world.freeAiming = true;
-    game.world.aimTarget = 2;
+    Aim(2);
     game.RunFrame();
     Tap(keys::f7);
     ASSERT_EQ(game.world.Find(2)->animationClip, "open");
@@ -79,8 +78,7 @@ TEST_F(HostProtocolTest, UnloadReleasesAPosedPlayer) {
 
 TEST_F(HostProtocolTest, ArgumentsTravelInTheirSlotEncodings) {
     SpawnPed(2, "A_M_M_VALTOWNFOLK_01").heading = 10.0f;
-    game.world.freeAiming = true;
-    game.world.aimTarget = 2;
+    Aim(2);
     game.RunFrame();
     game.RunFrame();
 

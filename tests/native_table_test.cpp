@@ -8,7 +8,7 @@
 #include <map>
 #include <sstream>
 
-#include "game_fixture.h"
+#include "support/game_fixture.h"
 
 namespace {
 
@@ -102,8 +102,7 @@ TEST_F(NativeArguments, EverySlotTheModulePushesIsAValidEncodingOfItsPublicType)
     std::vector<NativeCallRecord> calls;
     game.callObserver = [&calls](const NativeCallRecord &call) { calls.push_back(call); };
     SpawnPed(2, "A_M_M_VALTOWNFOLK_01");
-    game.world.freeAiming = true;
-    game.world.aimTarget = 2;
+    Aim(2);
     game.RunFrame();
     Tap(keys::f7);
     Tap(keys::right, 2);
@@ -111,7 +110,7 @@ TEST_F(NativeArguments, EverySlotTheModulePushesIsAValidEncodingOfItsPublicType)
     Tap(keys::left);
     Tap(keys::f8);
     Tap(keys::del);
-    game.world.freeAiming = false;
+    Aim(0);
     Tap(keys::f7);
     game.UnloadModule();
 

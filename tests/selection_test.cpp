@@ -1,16 +1,11 @@
 // Target selection: the prompts, the model label, F7 and Delete.
 
-#include "game_fixture.h"
+#include "support/game_fixture.h"
 
 namespace {
 
 class SelectionTest : public GameTest {
   protected:
-    void Aim(int32_t handle) {
-        game.world.freeAiming = true;
-        game.world.aimTarget = handle;
-    }
-    void StopAiming() { game.world.freeAiming = false; }
     // The status line after an F8 names the file, which holds the model label.
     std::string ExportStatus() {
         Tap(keys::f8);
@@ -30,7 +25,6 @@ TEST_F(SelectionTest, F7WithoutAimSelectsThePlayerWithItsModelLabel) {
     EXPECT_TRUE(Editing());
     EXPECT_EQ(CallsTo(hashes::taskPlayAnim)[0].arguments[0], static_cast<uint64_t>(playerHandle));
     EXPECT_EQ(ExportStatus(), "Wrote Moulary_PLAYER_ZERO.xml");
-    std::remove("Moulary_PLAYER_ZERO.xml");
 }
 
 TEST_F(SelectionTest, PromptNamesTheAimedPedByCatalogueNameOrHexHash) {
@@ -60,14 +54,13 @@ TEST_F(SelectionTest, LabelFollowsTheAimAndF7TakesTheLastPed) {
     ASSERT_TRUE(Editing());
     EXPECT_EQ(CallsTo(hashes::taskPlayAnim)[0].arguments[0], 3u);
     EXPECT_EQ(ExportStatus(), "Wrote Moulary_CS_MICAHBELL.xml");
-    std::remove("Moulary_CS_MICAHBELL.xml");
 }
 
 TEST_F(SelectionTest, StoppingTheAimBringsBackTheSelfPrompt) {
     SpawnPed(2, "CS_DUTCH");
     Aim(2);
     game.RunFrame();
-    StopAiming(); // the game still reports its last target; the module must ask about aiming
+    Aim(0); // the game still reports its last target; the module must ask about aiming
     game.RunFrame();
     EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select Self"});
 }
@@ -85,7 +78,7 @@ TEST_F(SelectionTest, AnimalsAndObjectsAreInvalidAndF7IgnoresThem) {
     }
     // The unread F7 release expires: aiming away later selects nothing by itself.
     game.RunFrames(7);
-    StopAiming();
+    Aim(0);
     game.RunFrame();
     EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select Self"});
     EXPECT_FALSE(Editing());

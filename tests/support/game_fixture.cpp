@@ -1,6 +1,12 @@
-#include "game_fixture.h"
+#include "support/game_fixture.h"
 
-#include <cstring>
+void Tap(Game &game, uint32_t key, int times) {
+    for (int i = 0; i < times; ++i) {
+        game.KeyDown(key);
+        game.KeyUp(key);
+        game.RunFrame();
+    }
+}
 
 void GameTest::SetUp() {
     SpawnDefaultPlayer(game.world);
@@ -12,12 +18,10 @@ void GameTest::TearDown() {
         game.UnloadModule();
 }
 
-void GameTest::Tap(uint32_t key, int times) {
-    for (int i = 0; i < times; ++i) {
-        game.KeyDown(key);
-        game.KeyUp(key);
-        game.RunFrame();
-    }
+void GameTest::Aim(int32_t handle) {
+    game.world.freeAiming = handle != 0;
+    if (handle != 0)
+        game.world.aimTarget = handle;
 }
 
 std::vector<std::string> GameTest::Texts() const {
