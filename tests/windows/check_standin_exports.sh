@@ -3,11 +3,11 @@
 # names the module imports, or the Windows loader refuses the module.
 # Usage: check_standin_exports.sh OBJDUMP ScriptHookRDR2.dll
 set -euo pipefail
+. "$(dirname "$0")/../lib.sh"
 objdump=$1
 dll=$2
 exported=$("$objdump" -p "$dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
     sed -nE 's/^[[:space:]]*\[[[:space:]]*[0-9]+\][[:space:]]+//p')
-missing=0
 for name in \
     '?scriptRegister@@YAXPEAUHINSTANCE__@@P6AXXZ@Z' \
     '?scriptUnregister@@YAXPEAUHINSTANCE__@@@Z' \
@@ -17,7 +17,6 @@ for name in \
     '?nativeInit@@YAX_K@Z' \
     '?nativePush64@@YAX_K@Z' \
     '?nativeCall@@YAPEA_KXZ'; do
-    grep -qxF -- "$name" <<<"$exported" || { echo "FAIL: $dll does not export $name" >&2; missing=$((missing + 1)); }
+    grep -qxF -- "$name" <<<"$exported" || fail "$dll does not export $name"
 done
-[ "$missing" -eq 0 ] && echo "$dll exports the eight decorated host functions"
-[ "$missing" -eq 0 ]
+finish "$dll exports the eight decorated host functions"

@@ -6,15 +6,13 @@
 #   - a holder that lets others only read: "Cannot open", and the file keeps its bytes.
 # Usage: held_open_export.sh WINE64 WINEPREFIX HOLD_OPEN_EXE PFE_SIM_EXE WORK_FOLDER
 set -uo pipefail
+. "$(dirname "$0")/../lib.sh"
 wine64=$1
 export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 hold_open=$3
 windows_sim=$4
 work=$5
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # export_while_held SHARE EXPECTED-STATUS EXPECTED-SIZE
 export_while_held() {
