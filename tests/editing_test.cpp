@@ -172,16 +172,6 @@ TEST_F(EditingTest, UpAndDownStepsNeedNotReturnToZero) {
     EXPECT_LT(Feature(60890), 0.0f);
 }
 
-TEST_F(EditingTest, HeldKeyActsOnlyWhenReleased) {
-    SelectPed();
-    game.KeyDown(keys::right);
-    game.RunFrames(5);
-    EXPECT_EQ(Feature(neckWidth), 0.0f);
-    game.KeyUp(keys::right);
-    game.RunFrames(3);
-    EXPECT_EQ(Feature(neckWidth), 0.1f) << "one release, one step";
-}
-
 TEST_F(EditingTest, NewSessionAfterDeleteKeepsTheCursorAndResetsValues) {
     SelectPed();
     Tap(keys::down, 4);

@@ -5,15 +5,11 @@ sim=$1
 src=$2
 . "$src/tests/cli/lib.sh"
 
-# The command line.
+# The command line (the full set of usage errors: command_line_test.cpp and cli_options_test.sh).
 expect_error 2 "no command given" "$sim"
 expect_error 2 "unknown command 'frobnicate'" "$sim" frobnicate
 expect_error 2 "run needs at least one script" "$sim" run
-expect_error 2 "unknown option --bogus" "$sim" run --bogus x.session
 expect_error 2 "--screen needs a value" "$sim" run --screen
-expect_error 2 "--module needs a value" "$sim" run --module
-expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" run --screen 5x5 x.session
-expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" run --screen 120x40x2 x.session
 
 # Scripts that are missing, not files, or say something wrong.
 expect_error 2 "missing.session:0: cannot read the script: No such file or directory" "$sim" run missing.session
@@ -45,7 +41,6 @@ chmod 755 locked
 
 # show.
 expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show
-expect_error 2 "usage: pfe-sim show FILE.xml" "$sim" show a.xml b.xml
 expect_error 2 "cannot read absent.xml: No such file or directory" "$sim" show absent.xml
 expect_error 2 "cannot read folder.session: it is a directory" "$sim" show folder.session
 expect_error 2 "cannot read /dev/zero: it is a character device, not a regular file" "$sim" show /dev/zero
@@ -58,7 +53,5 @@ expect_error 1 "unix.xml:1: the line ends with LF alone" "$sim" show unix.xml
 expect_error 2 "play reads keys from a terminal, and standard input is not one" "$sim" play
 expect_error 2 "unknown option --bogus for play" "$sim" play --bogus
 expect_error 2 "play takes no 'extra'" "$sim" play extra
-expect_error 2 "--screen takes WIDTHxHEIGHT" "$sim" play --screen 10
-expect_error 2 "--module needs a value" "$sim" play --module
 
 finish

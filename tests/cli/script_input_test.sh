@@ -28,32 +28,26 @@ mkdir dir.xml golden.d
 mkfifo pipe.xml
 ln -s /dev/zero zero.xml
 
-# Golden files: regular files of at most a limit, refused before a byte is read.
-printf 'expect same-file present.txt /dev/zero\n' >golden-zero.session
-within 5 expect_error 2 "golden-zero.session:1: cannot read the golden file /dev/zero: it is a character device, not a regular file" "$sim" run golden-zero.session
-printf 'expect same-file present.txt golden.d\n' >golden-dir.session
-expect_error 2 "cannot read the golden file $work/golden.d: it is a directory" "$sim" run golden-dir.session
-printf 'expect same-file present.txt pipe.xml\n' >golden-pipe.session
-within 5 expect_error 2 "cannot read the golden file $work/pipe.xml: it is a FIFO, not a regular file" "$sim" run golden-pipe.session
+# Golden files (status 2) and the files a script compares (status 1): regular files of at most
+# a limit, refused before a byte is read, the limit named.
 truncate -s 1G huge.xml
-printf 'expect same-file present.txt huge.xml\n' >golden-huge.session
-within 5 expect_error 2 "cannot read the golden file $work/huge.xml: it is larger than" "$sim" run golden-huge.session
-grep -qE 'larger than [0-9]+ bytes, the limit for a golden file$' stderr.txt || fail "golden limit not named: $(cat stderr.txt)"
-
-# The files a script compares: a directory, a device or a huge file fails the expectation.
-printf 'expect same-file dir.xml present.txt\n' >same-dir.session
-expect_error 1 "same-dir.session:1: expected file dir.xml with the bytes of present.txt; it is a directory" "$sim" run same-dir.session
-printf 'expect same-file zero.xml present.txt\n' >same-zero.session
-within 5 expect_error 1 "expected file zero.xml with the bytes of present.txt; it is a character device, not a regular file" "$sim" run same-zero.session
-printf 'expect same-file huge.xml present.txt\n' >same-huge.session
-within 5 expect_error 1 "expected file huge.xml with the bytes of present.txt; it is larger than" "$sim" run same-huge.session
-grep -qE 'larger than [0-9]+ bytes, the limit for a compared file$' stderr.txt || fail "compared-file limit not named: $(cat stderr.txt)"
-printf 'expect file dir.xml 4096\n' >size-dir.session
-expect_error 1 "size-dir.session:1: expected file dir.xml of 4096 bytes; it is a directory" "$sim" run size-dir.session
-printf 'expect file pipe.xml 0\n' >size-pipe.session
-within 5 expect_error 1 "expected file pipe.xml of 0 bytes; it is a FIFO, not a regular file" "$sim" run size-pipe.session
-printf 'expect file absent.xml 5\n' >size-absent.session
-expect_error 1 "expected file absent.xml of 5 bytes; there is no such file" "$sim" run size-absent.session
+while IFS='|' read -r status line message limit; do
+  printf '%s\n' "$line" >check.session
+  within 5 expect_error "$status" "check.session:1: $message" "$sim" run check.session
+  [ -z "$limit" ] || grep -qE "larger than [0-9]+ bytes, the limit for a $limit\$" stderr.txt ||
+    fail "$line: the limit is not named: $(cat stderr.txt)"
+done <<CASES
+2|expect same-file present.txt /dev/zero|cannot read the golden file /dev/zero: it is a character device, not a regular file
+2|expect same-file present.txt golden.d|cannot read the golden file $work/golden.d: it is a directory
+2|expect same-file present.txt pipe.xml|cannot read the golden file $work/pipe.xml: it is a FIFO, not a regular file
+2|expect same-file present.txt huge.xml|cannot read the golden file $work/huge.xml: it is larger than|golden file
+1|expect same-file dir.xml present.txt|expected file dir.xml with the bytes of present.txt; it is a directory
+1|expect same-file zero.xml present.txt|expected file zero.xml with the bytes of present.txt; it is a character device, not a regular file
+1|expect same-file huge.xml present.txt|expected file huge.xml with the bytes of present.txt; it is larger than|compared file
+1|expect file dir.xml 4096|expected file dir.xml of 4096 bytes; it is a directory
+1|expect file pipe.xml 0|expected file pipe.xml of 0 bytes; it is a FIFO, not a regular file
+1|expect file absent.xml 5|expected file absent.xml of 5 bytes; there is no such file
+CASES
 
 # Scripts: a huge one is refused at once, naming the limit; a script of exactly the limit runs,
 # one byte more does not.

@@ -176,7 +176,7 @@ class EditorModel {
         return dictionaryRequested && !dictionaryDropped &&
                frame >= dictionaryRequestedFrame + dictionaryDelay;
     }
-    std::string ExportName() const { return "Moulary_" + label + ".xml"; }
+    std::string ExportName() const { return facts::exportPrefix + label + facts::exportSuffix; }
 
     // A fresh load of the module: every editor value as at load; the game keeps its world.
     void Reload() {
@@ -413,16 +413,12 @@ class EditorModel {
     }
 
     std::string ExportBytes() const {
-        std::string text = "      <expressions>\r\n";
-        for (std::size_t k = 0; k < values.size(); ++k) {
-            const float v = values[k];
-            if (v > -0.1f && v < 0.1f)
-                continue;
-            text += Printf("        <Item>\r\n          <id value=\"%d\"/>\r\n"
-                           "          <value value=\"%f\"/>\r\n        </Item>\r\n",
-                           static_cast<int>(ids[k]), static_cast<double>(v));
-        }
-        return text + "      </expressions>";
+        std::string items;
+        for (std::size_t k = 0; k < values.size(); ++k)
+            if (!(values[k] > -0.1f && values[k] < 0.1f))
+                items +=
+                    facts::ExportItemLines(ids[k], Printf("%f", static_cast<double>(values[k])));
+        return facts::ExportBytes(items);
     }
 
     void ExportKey() {
