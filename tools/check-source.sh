@@ -27,5 +27,13 @@ check_includes() {
 check_includes src/ 'host/|editor/|data/'
 check_includes standin/ 'standin/'
 check_includes sim/ 'sim/|standin/|data/face_features\.h|pfe_version\.h'
+
+# Exports belong to the tests that compare them: one left anywhere else is a stray from a run.
+stray=$(git ls-files | grep -E '(^|/)Moulary_[^/]*\.xml$' | grep -v '^tests/' || true)
+if [ -n "$stray" ]; then
+  echo "check-source: exports committed outside tests/ (remove them):" >&2
+  echo "$stray" >&2
+  status=1
+fi
 [ $status -eq 0 ] && echo "check-source: ${#sources[@]} files formatted, include rules hold"
 exit $status
