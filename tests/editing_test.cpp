@@ -1,8 +1,6 @@
 // The editing session: pose, camera, the 54-row overlay applied every frame, and the arrows.
 
-#include <cinttypes>
 #include <cmath>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -211,43 +209,18 @@ TEST_F(EditingTest, F7AndDeleteInOneFrameStartNothing) {
 
 // The native calls of one steady editing pass, in order, against a golden record, so that
 // any change in the order of calls or of their arguments shows.
-std::string DescribeCalls(const std::vector<NativeCallRecord> &calls) {
-    std::string out;
-    for (const NativeCallRecord &call : calls) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%s 0x%016" PRIX64, FindNative(call.hash)->ShortName(),
-                      call.hash);
-        out += line;
-        for (int i = 0; i < call.argumentCount; ++i) {
-            // Strings and out-parameters travel as addresses, which differ from run to run.
-            if (call.arguments[static_cast<std::size_t>(i)] > 0xFFFFFFFFu) {
-                out += " &";
-                continue;
-            }
-            std::snprintf(line, sizeof line, " 0x%" PRIX64,
-                          call.arguments[static_cast<std::size_t>(i)]);
-            out += line;
-        }
-        if (!call.text.empty()) {
-            std::string text = call.text.substr(0, call.text.find('\n'));
-            out += "  \"" + text + (call.text.find('\n') != std::string::npos ? "...\"" : "\"");
-        }
-        out += "\n";
-    }
-    return out;
-}
-
 TEST_F(EditingTest, OneEditingPassMatchesTheGoldenRecord) {
     SelectPed(45.0f);
     Tap(keys::right, 3);
     game.RunFrame();
-    const std::string actual = DescribeCalls(game.FrameCalls());
-    std::ifstream golden(PFE_TEST_DATA "/editing_pass.golden");
-    std::stringstream expected;
-    expected << golden.rdbuf();
+    std::string actual;
+    for (const NativeCallRecord &call : game.FrameCalls())
+        actual +=
+            DescribeCall(call.hash, call.argumentCount, call.arguments.data(), call.text) + "\n";
+    const std::string expected = ReadFile(PFE_TEST_DATA "/editing_pass.golden");
     if (std::getenv("PFE_WRITE_GOLDEN") != nullptr)
         std::ofstream(PFE_TEST_DATA "/editing_pass.golden") << actual;
-    EXPECT_EQ(actual, expected.str());
+    EXPECT_EQ(actual, expected);
 }
 
 } // namespace

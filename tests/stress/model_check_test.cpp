@@ -20,9 +20,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -30,9 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/game.h"
-#include "standin/slots.h"
-#include "support/temporary_folder.h"
+#include "support/game_fixture.h"
 
 namespace {
 
@@ -82,23 +78,6 @@ struct ExpectedCall {
     unsigned addressMask = 0;
     std::string text;
 };
-
-std::string Describe(uint64_t hash, int count, const uint64_t *arguments, const std::string &text) {
-    const NativeInfo *info = FindNative(hash);
-    std::string out = info != nullptr ? info->name : Printf("0x%016" PRIX64, hash);
-    out += "(";
-    for (int i = 0; i < count; ++i)
-        out += Printf("%s0x%" PRIX64, i == 0 ? "" : ", ", arguments[i]);
-    out += ")";
-    if (!text.empty()) {
-        std::string shown = text.size() > 80 ? text.substr(0, 80) + "..." : text;
-        for (char &c : shown)
-            if (c == '\n')
-                c = '|';
-        out += " \"" + shown + "\"";
-    }
-    return out;
-}
 
 // ---- the reference model ------------------------------------------------------------------
 
@@ -696,8 +675,8 @@ class SessionRun {
         if (!same) {
             eventDivergence = "the unload did not just release the player's ped; it made:";
             for (std::size_t i = before; i < made.size(); ++i)
-                eventDivergence += " " + Describe(made[i].hash, made[i].argumentCount,
-                                                  made[i].arguments.data(), made[i].text);
+                eventDivergence += " " + DescribeCall(made[i].hash, made[i].argumentCount,
+                                                      made[i].arguments.data(), made[i].text);
             return;
         }
         game.LoadModule(PFE_MODULE_PATH);
@@ -779,18 +758,20 @@ class SessionRun {
                     same = false;
             if (!same)
                 return Printf("native call %zu: expected ", i + 1) +
-                       Describe(want.hash, want.argumentCount, want.arguments.data(), want.text) +
+                       DescribeCall(want.hash, want.argumentCount, want.arguments.data(),
+                                    want.text) +
                        ", the module made " +
-                       Describe(got.hash, got.argumentCount, got.arguments.data(), got.text);
+                       DescribeCall(got.hash, got.argumentCount, got.arguments.data(), got.text);
         }
         if (actual.size() != expected.size()) {
             std::string more =
                 actual.size() > common
-                    ? "next made: " + Describe(actual[common].hash, actual[common].argumentCount,
-                                               actual[common].arguments.data(), actual[common].text)
+                    ? "next made: " +
+                          DescribeCall(actual[common].hash, actual[common].argumentCount,
+                                       actual[common].arguments.data(), actual[common].text)
                     : "next expected: " +
-                          Describe(expected[common].hash, expected[common].argumentCount,
-                                   expected[common].arguments.data(), expected[common].text);
+                          DescribeCall(expected[common].hash, expected[common].argumentCount,
+                                       expected[common].arguments.data(), expected[common].text);
             return Printf("expected %zu native calls, the module made %zu; ", expected.size(),
                           actual.size()) +
                    more;

@@ -1,11 +1,30 @@
 #include "support/game_fixture.h"
 
+#include <cinttypes>
+#include <cstdio>
+
 void Tap(Game &game, uint32_t key, int times) {
     for (int i = 0; i < times; ++i) {
         game.KeyDown(key);
         game.KeyUp(key);
         game.RunFrame();
     }
+}
+
+std::string DescribeCall(uint64_t hash, int count, const uint64_t *arguments,
+                         const std::string &text) {
+    const NativeInfo *native = FindNative(hash);
+    char line[64];
+    std::snprintf(line, sizeof line, "%s 0x%016" PRIX64, native ? native->ShortName() : "?", hash);
+    std::string out = line;
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(line, sizeof line, " 0x%" PRIX64, arguments[i]);
+        out += arguments[i] > 0xFFFFFFFFu ? " &" : line;
+    }
+    const std::size_t end = text.find('\n');
+    if (!text.empty())
+        out += "  \"" + text.substr(0, end) + (end != std::string::npos ? "...\"" : "\"");
+    return out;
 }
 
 void GameTest::SetUp() {

@@ -16,6 +16,11 @@ constexpr int32_t playerHandle = facts::defaultPlayerPed;
 // Key-down, key-up, then one frame, as a player's tap.
 void Tap(Game &game, uint32_t key, int times = 1);
 
+// One native call: its short name and hash, its arguments in hex (an address, which differs
+// from run to run, as "&"), and the first line of its text.
+std::string DescribeCall(uint64_t hash, int count, const uint64_t *arguments,
+                         const std::string &text);
+
 class GameTest : public ::testing::Test {
   protected:
     void SetUp() override;
