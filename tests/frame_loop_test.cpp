@@ -28,16 +28,6 @@ TEST_F(FrameLoopTest, NothingIsDrawnBeforeThePoseDictionaryLoads) {
     EXPECT_EQ(game.world.dictionaryRequests, 1);
 }
 
-TEST_F(FrameLoopTest, ADroppedDictionaryIsRequestedAgain) {
-    game.RunFrames(3);
-    EXPECT_EQ(game.world.dictionaryRequests, 1);
-    EXPECT_TRUE(CallsTo(hashes::requestAnimDict).empty());
-    game.world.DropDictionary("mini_games@story@mud5@cracksafe@small_r@safe");
-    game.RunFrame();
-    EXPECT_EQ(CallsTo(hashes::requestAnimDict).size(), 1u);
-    EXPECT_TRUE(Drawn("F7 to select Self"));
-}
-
 // The keys go out while the edited ped is gone. When the game gives its handle to a ped again,
 // the session goes on under the old camera with nothing reset, so a key acted on meanwhile
 // would show.
