@@ -15,8 +15,19 @@ struct Expected {
     const char *name;
 };
 
+// Each sequence, typed whole, decodes to its key, code, length and name.
+void ExpectDecoded(std::initializer_list<Expected> cases) {
+    for (const Expected &expected : cases) {
+        const DecodedKey key = DecodeKey(expected.bytes, false);
+        EXPECT_EQ(key.key, expected.key) << expected.name;
+        EXPECT_EQ(key.virtualKey, expected.virtualKey) << expected.name;
+        EXPECT_EQ(key.length, expected.length) << expected.name;
+        EXPECT_EQ(key.name, expected.name);
+    }
+}
+
 TEST(DecodeKey, TerminalSequencesGiveTheGamesKeys) {
-    const Expected cases[] = {
+    ExpectDecoded({
         {"\x1b[A", TerminalKey::gameKey, 0x26, 3, "Up"},
         {"\x1b[B", TerminalKey::gameKey, 0x28, 3, "Down"},
         {"\x1b[C", TerminalKey::gameKey, 0x27, 3, "Right"},
@@ -39,14 +50,7 @@ TEST(DecodeKey, TerminalSequencesGiveTheGamesKeys) {
         {"x", TerminalKey::other, 0, 1, "x"},
         {"\x7f", TerminalKey::other, 0, 1, "\\x7F"},
         {"\x1a", TerminalKey::suspend, 0, 1, "Ctrl-Z"},
-    };
-    for (const Expected &expected : cases) {
-        const DecodedKey key = DecodeKey(expected.bytes, false);
-        EXPECT_EQ(key.key, expected.key) << expected.name;
-        EXPECT_EQ(key.virtualKey, expected.virtualKey) << expected.name;
-        EXPECT_EQ(key.length, expected.length) << expected.name;
-        EXPECT_EQ(key.name, expected.name);
-    }
+    });
 }
 
 TEST(DecodeKey, OnlyTheFirstKeyOfTheInputIsTaken) {
@@ -60,7 +64,7 @@ TEST(DecodeKey, OnlyTheFirstKeyOfTheInputIsTaken) {
 // Terminals send Alt with a key as Esc and that key at once. No key of the editor has Alt, so
 // it does nothing, whichever key it is: Alt-q, Alt-Tab and Alt-Esc neither quit nor aim.
 TEST(DecodeKey, EscThenAKeyIsAltAndDoesNothing) {
-    const Expected cases[] = {
+    ExpectDecoded({
         {"\x1bx", TerminalKey::other, 0, 2, "Alt-x"},
         {"\x1bq", TerminalKey::other, 0, 2, "Alt-q"},
         {"\x1b\t", TerminalKey::other, 0, 2, "Alt-Tab"},
@@ -71,13 +75,7 @@ TEST(DecodeKey, EscThenAKeyIsAltAndDoesNothing) {
         {"\x1b\x1bOB", TerminalKey::other, 0, 4, "Alt-Down"},
         {"\x1b\x1bx", TerminalKey::other, 0, 2, "Alt-Esc"}, // then x on its own
         {"\x1b\x1b\x1b", TerminalKey::other, 0, 2, "Alt-Esc"},
-    };
-    for (const Expected &expected : cases) {
-        const DecodedKey key = DecodeKey(expected.bytes, false);
-        EXPECT_EQ(key.key, expected.key) << expected.name;
-        EXPECT_EQ(key.length, expected.length) << expected.name;
-        EXPECT_EQ(key.name, expected.name);
-    }
+    });
     // Esc Esc with nothing after: Alt-Esc once the input is quiet, not a quit.
     EXPECT_EQ(DecodeKey("\x1b\x1b", false).key, TerminalKey::none);
     EXPECT_EQ(DecodeKey("\x1b\x1b", true).key, TerminalKey::other);
