@@ -2,9 +2,6 @@
 // (tests/data/natives-public.tsv), and every argument the module pushes in a whole session
 // against the public parameter type it stands for.
 
-#include <cinttypes>
-#include <cstring>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -20,8 +17,7 @@ struct PublicNative {
 
 std::map<uint64_t, PublicNative> ReadPublicNatives() {
     std::map<uint64_t, PublicNative> natives;
-    std::ifstream in(PFE_TEST_DATA "/natives-public.tsv");
-    for (std::string line; std::getline(in, line);) {
+    for (const std::string &line : ReadLines(PFE_TEST_DATA "/natives-public.tsv")) {
         if (line.empty() || line[0] == '#')
             continue;
         std::istringstream fields(line);

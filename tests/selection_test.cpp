@@ -1,5 +1,6 @@
 // Target selection: the prompts, the model label, F7 and Delete. The session scripts hold the
-// plain cases: selecting yourself, the prompt following the aim, a colliding hash.
+// plain cases: selecting yourself, the prompt following the aim and F7 taking the ped aimed at
+// last, a colliding hash.
 
 #include "support/game_fixture.h"
 
@@ -7,28 +8,8 @@ namespace {
 
 class SelectionTest : public GameTest {
   protected:
-    // The status line after an F8 names the file, which holds the model label.
-    std::string ExportStatus() {
-        Tap(keys::f8);
-        game.RunFrame();
-        return game.FrameTexts().front().text;
-    }
     bool Editing() const { return !CallsTo(hashes::taskPlayAnim).empty(); }
 };
-
-TEST_F(SelectionTest, LabelFollowsTheAimAndF7TakesTheLastPed) {
-    SpawnPed(2, "CS_DUTCH");
-    SpawnPed(3, "CS_MICAHBELL");
-    Aim(2);
-    game.RunFrame();
-    Aim(3);
-    game.RunFrame();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select CS_MICAHBELL"});
-    Tap(keys::f7);
-    ASSERT_TRUE(Editing());
-    EXPECT_EQ(CallsTo(hashes::taskPlayAnim)[0].arguments[0], 3u);
-    EXPECT_EQ(ExportStatus(), "Wrote Moulary_CS_MICAHBELL.xml");
-}
 
 TEST_F(SelectionTest, AnimalsAndObjectsAreInvalidAndF7IgnoresThem) {
     SpawnPed(2, "A_C_HORSE_MORGAN_BAY", false);

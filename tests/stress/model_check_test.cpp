@@ -12,7 +12,6 @@
 
 #include <signal.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
