@@ -88,13 +88,19 @@ constexpr const char *exportCannotWrite = "Cannot write ";
 constexpr char exportFailureEnd = '!';
 
 // The four lines of one item, and a whole export around the items' lines, as the editor
-// writes them; VALUE as "%f" prints it.
-inline std::string ExportItemLines(uint32_t id, const std::string &value) {
-    return std::string(exportItemOpening) + exportLineEnd + exportIdPrefix + std::to_string(id) +
-           exportAttributeEnd + exportLineEnd + exportValuePrefix + value + exportAttributeEnd +
-           exportLineEnd + exportItemClosing + exportLineEnd;
+// writes them; ID and VALUE as the file shows them (VALUE as "%f" prints it). The editor forms
+// the text with LF line ends and stores each as exportLineEnd; lineEnd gives either form.
+inline std::string ExportItemLines(const std::string &id, const std::string &value,
+                                   const std::string &lineEnd = exportLineEnd) {
+    return exportItemOpening + lineEnd + exportIdPrefix + id + exportAttributeEnd + lineEnd +
+           exportValuePrefix + value + exportAttributeEnd + lineEnd + exportItemClosing + lineEnd;
 }
-inline std::string ExportBytes(const std::string &itemLines) {
-    return std::string(exportOpening) + exportLineEnd + itemLines + exportClosing;
+inline std::string ExportItemLines(uint32_t id, const std::string &value,
+                                   const std::string &lineEnd = exportLineEnd) {
+    return ExportItemLines(std::to_string(id), value, lineEnd);
+}
+inline std::string ExportBytes(const std::string &itemLines,
+                               const std::string &lineEnd = exportLineEnd) {
+    return exportOpening + lineEnd + itemLines + exportClosing;
 }
 } // namespace facts

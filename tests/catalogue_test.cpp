@@ -2,22 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
 
 #include "data/face_features.h"
 #include "data/model_catalogue.h"
 #include "standin/game.h"
+#include "support/temporary_folder.h"
 
 namespace {
-
-std::vector<std::string> ReadLines(const std::string &path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 class CatalogueTest : public ::testing::Test {
   protected:

@@ -1,5 +1,7 @@
-// The export's text, built from the module's feature values directly: values that no arrow key
-// can reach (not a number, infinities) and the exact single-precision bounds of the threshold.
+// The export's text, built from the module's feature values directly and held to the stand-in's
+// pieces of an export (with the LF line ends the text has before it is stored): values in table
+// order, values that no arrow key can reach (not a number, infinities) and the exact
+// single-precision bounds of the threshold.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 
 #include "data/face_features.h"
 #include "editor/editor.h"
+#include "standin/game_facts.h"
 
 namespace {
 
@@ -18,15 +21,21 @@ class ExpressionsXmlTest : public ::testing::Test {
     void SetUp() override { std::fill(std::begin(featureValues), std::end(featureValues), 0.0f); }
     void TearDown() override { SetUp(); }
 
-    // One item block as the export writes it, for row `row` with `value` as printed.
+    // One item block as the export forms it, for row `row` with `value` as printed.
     static std::string Item(int row, const std::string &value) {
-        return "        <Item>\n          <id value=\"" + std::to_string(faceFeatureIds[row]) +
-               "\"/>\n          <value value=\"" + value + "\"/>\n        </Item>\n";
+        return facts::ExportItemLines(faceFeatureIds[row], value, "\n");
     }
     static std::string Fragment(const std::string &items) {
-        return "      <expressions>\n" + items + "      </expressions>";
+        return facts::ExportBytes(items, "\n");
     }
 };
+
+TEST_F(ExpressionsXmlTest, ValuesOutsideTheThresholdInTableOrder) {
+    EXPECT_EQ(BuildExpressionsXml(), Fragment(""));
+    featureValues[53] = -1.0f;
+    featureValues[0] = 0.5f;
+    EXPECT_EQ(BuildExpressionsXml(), Fragment(Item(0, "0.500000") + Item(53, "-1.000000")));
+}
 
 TEST_F(ExpressionsXmlTest, ValuesNoKeyCanReachAreWrittenAsPrintfShowsThem) {
     featureValues[0] = std::numeric_limits<float>::quiet_NaN();

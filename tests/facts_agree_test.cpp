@@ -1,12 +1,12 @@
 // The module keeps its own copies of the facts it shares with the stand-in (it must not depend
 // on the stand-in); these tests prove that the two agree. The host's functions agree by
 // compiling: this file includes the module's declarations and the stand-in's, and a
-// difference in any type would be a conflicting declaration.
+// difference in any type would be a conflicting declaration. The export's pieces agree in
+// expressions_xml_test.cpp (the text) and export_test.cpp (the file's bytes).
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 
 #include <filesystem>
@@ -20,6 +20,7 @@
 #include "standin/game.h"
 #include "standin/game_facts.h"
 #include "standin/host_functions.h"
+#include "support/temporary_folder.h"
 
 namespace {
 
@@ -40,34 +41,10 @@ TEST(FactsAgree, PoseAndTables) {
     EXPECT_EQ(faceFeatureCount, facts::faceFeatureCount);
 }
 
-// The module builds the text with LF and writes CR LF; the stand-in's pieces are the bytes.
-std::string OnDisk(const std::string &text) {
-    std::string disk;
-    for (char c : text)
-        disk += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return disk;
-}
-
-TEST(FactsAgree, ExportPieces) {
-    for (float &value : featureValues)
-        value = 0.0f;
-    EXPECT_EQ(OnDisk(BuildExpressionsXml()), facts::ExportBytes(""));
-    featureValues[0] = 0.5f;
-    featureValues[53] = -1.0f;
-    EXPECT_EQ(OnDisk(BuildExpressionsXml()),
-              facts::ExportBytes(facts::ExportItemLines(faceFeatureIds[0], "0.500000") +
-                                 facts::ExportItemLines(faceFeatureIds[53], "-1.000000")));
-    for (float &value : featureValues)
-        value = 0.0f;
-}
-
 // The editor's status after F8, in each of its outcomes, is made of the words pfe-sim reads.
 TEST(FactsAgree, ExportStatusWords) {
     Game game; // the clock of the key window
-    char folder[] = "/tmp/pfe-facts-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    const TemporaryFolder folder(true);
     selectedModelName = "M";
     const auto afterF8 = [&game](const char *failure) {
         game.AdvanceClock(1000);
@@ -91,8 +68,6 @@ TEST(FactsAgree, ExportStatusWords) {
     std::filesystem::remove("Moulary_M.xml");
     std::filesystem::create_directory("Moulary_M.xml");
     afterF8(facts::exportCannotOpen);
-    std::filesystem::current_path(before);
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 #include <csignal>
 #include <cstring>
 
-#include "game_fixture.h"
 #include "standin/fiber.h"
+#include "support/game_fixture.h"
 
 namespace {
 
@@ -57,8 +57,7 @@ TEST_F(HostProtocolTest, ThreadEventsChangeNothing) {
 
 TEST_F(HostProtocolTest, UnloadClearsOnlyThePlayersTasks) {
     SpawnPed(2, "A_M_M_VALTOWNFOLK_01");
-    game.world.freeAiming = true;
-    game.world.aimTarget = 2;
+    Aim(2);
     game.RunFrame();
     Tap(keys::f7);
     ASSERT_EQ(game.world.Find(2)->animationClip, "open");
@@ -72,18 +71,9 @@ TEST_F(HostProtocolTest, UnloadClearsOnlyThePlayersTasks) {
     EXPECT_FALSE(game.ScriptRunning());
 }
 
-TEST_F(HostProtocolTest, UnloadReleasesAPosedPlayer) {
-    game.RunFrame();
-    Tap(keys::f7);
-    ASSERT_EQ(game.world.Find(playerHandle)->animationClip, "open");
-    game.UnloadModule();
-    EXPECT_EQ(game.world.Find(playerHandle)->animationClip, "");
-}
-
 TEST_F(HostProtocolTest, ArgumentsTravelInTheirSlotEncodings) {
     SpawnPed(2, "A_M_M_VALTOWNFOLK_01").heading = 10.0f;
-    game.world.freeAiming = true;
-    game.world.aimTarget = 2;
+    Aim(2);
     game.RunFrame();
     game.RunFrame();
 

@@ -2,13 +2,10 @@
 // (tests/data/natives-public.tsv), and every argument the module pushes in a whole session
 // against the public parameter type it stands for.
 
-#include <cinttypes>
-#include <cstring>
-#include <fstream>
 #include <map>
 #include <sstream>
 
-#include "game_fixture.h"
+#include "support/game_fixture.h"
 
 namespace {
 
@@ -20,8 +17,7 @@ struct PublicNative {
 
 std::map<uint64_t, PublicNative> ReadPublicNatives() {
     std::map<uint64_t, PublicNative> natives;
-    std::ifstream in(PFE_TEST_DATA "/natives-public.tsv");
-    for (std::string line; std::getline(in, line);) {
+    for (const std::string &line : ReadLines(PFE_TEST_DATA "/natives-public.tsv")) {
         if (line.empty() || line[0] == '#')
             continue;
         std::istringstream fields(line);
@@ -102,8 +98,7 @@ TEST_F(NativeArguments, EverySlotTheModulePushesIsAValidEncodingOfItsPublicType)
     std::vector<NativeCallRecord> calls;
     game.callObserver = [&calls](const NativeCallRecord &call) { calls.push_back(call); };
     SpawnPed(2, "A_M_M_VALTOWNFOLK_01");
-    game.world.freeAiming = true;
-    game.world.aimTarget = 2;
+    Aim(2);
     game.RunFrame();
     Tap(keys::f7);
     Tap(keys::right, 2);
@@ -111,7 +106,7 @@ TEST_F(NativeArguments, EverySlotTheModulePushesIsAValidEncodingOfItsPublicType)
     Tap(keys::left);
     Tap(keys::f8);
     Tap(keys::del);
-    game.world.freeAiming = false;
+    Aim(0);
     Tap(keys::f7);
     game.UnloadModule();
 

@@ -1,76 +1,15 @@
-// Target selection: the prompts, the model label, F7 and Delete.
+// Target selection: the prompts, the model label, F7 and Delete. The session scripts hold the
+// plain cases: selecting yourself, the prompt following the aim and F7 taking the ped aimed at
+// last, a colliding hash.
 
-#include "game_fixture.h"
+#include "support/game_fixture.h"
 
 namespace {
 
 class SelectionTest : public GameTest {
   protected:
-    void Aim(int32_t handle) {
-        game.world.freeAiming = true;
-        game.world.aimTarget = handle;
-    }
-    void StopAiming() { game.world.freeAiming = false; }
-    // The status line after an F8 names the file, which holds the model label.
-    std::string ExportStatus() {
-        Tap(keys::f8);
-        game.RunFrame();
-        return game.FrameTexts().front().text;
-    }
     bool Editing() const { return !CallsTo(hashes::taskPlayAnim).empty(); }
 };
-
-TEST_F(SelectionTest, F7WithoutAimSelectsThePlayerWithItsModelLabel) {
-    game.RunFrame();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select Self"});
-    EXPECT_EQ(game.FrameTexts()[0].x, 0.45f);
-    EXPECT_EQ(game.FrameTexts()[0].y, 0.5f);
-    EXPECT_EQ(game.FrameTexts()[0].scaleX, 0.5f);
-    Tap(keys::f7);
-    EXPECT_TRUE(Editing());
-    EXPECT_EQ(CallsTo(hashes::taskPlayAnim)[0].arguments[0], static_cast<uint64_t>(playerHandle));
-    EXPECT_EQ(ExportStatus(), "Wrote Moulary_PLAYER_ZERO.xml");
-    std::remove("Moulary_PLAYER_ZERO.xml");
-}
-
-TEST_F(SelectionTest, PromptNamesTheAimedPedByCatalogueNameOrHexHash) {
-    SpawnPed(2, "CS_DUTCH");
-    game.world.Spawn(3, EntityKind::ped, 0x00ABCDEFu, true);
-    game.world.Spawn(4, EntityKind::ped, 0xF00D0001u, true);
-    Aim(2);
-    game.RunFrame();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select CS_DUTCH"});
-    Aim(3);
-    game.RunFrame();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select 0xABCDEF"});
-    Aim(4);
-    game.RunFrame();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select 0xF00D0001"});
-}
-
-TEST_F(SelectionTest, LabelFollowsTheAimAndF7TakesTheLastPed) {
-    SpawnPed(2, "CS_DUTCH");
-    SpawnPed(3, "CS_MICAHBELL");
-    Aim(2);
-    game.RunFrame();
-    Aim(3);
-    game.RunFrame();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select CS_MICAHBELL"});
-    Tap(keys::f7);
-    ASSERT_TRUE(Editing());
-    EXPECT_EQ(CallsTo(hashes::taskPlayAnim)[0].arguments[0], 3u);
-    EXPECT_EQ(ExportStatus(), "Wrote Moulary_CS_MICAHBELL.xml");
-    std::remove("Moulary_CS_MICAHBELL.xml");
-}
-
-TEST_F(SelectionTest, StoppingTheAimBringsBackTheSelfPrompt) {
-    SpawnPed(2, "CS_DUTCH");
-    Aim(2);
-    game.RunFrame();
-    StopAiming(); // the game still reports its last target; the module must ask about aiming
-    game.RunFrame();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select Self"});
-}
 
 TEST_F(SelectionTest, AnimalsAndObjectsAreInvalidAndF7IgnoresThem) {
     SpawnPed(2, "A_C_HORSE_MORGAN_BAY", false);
@@ -85,7 +24,7 @@ TEST_F(SelectionTest, AnimalsAndObjectsAreInvalidAndF7IgnoresThem) {
     }
     // The unread F7 release expires: aiming away later selects nothing by itself.
     game.RunFrames(7);
-    StopAiming();
+    Aim(0);
     game.RunFrame();
     EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select Self"});
     EXPECT_FALSE(Editing());
@@ -137,15 +76,6 @@ TEST_F(SelectionTest, StaleSelectionBringsThePromptsBackAndF7ReplacesIt) {
     EXPECT_TRUE(CallsTo(hashes::createCam).empty()) << "the old camera goes on";
     EXPECT_EQ(game.world.FaceFeature(3, 36277), 0.1f) << "values are not reset";
     EXPECT_EQ(game.FrameTexts()[1].text, "Press F8 to save XML");
-}
-
-TEST_F(SelectionTest, CollidingCatalogueNamesLabelWithTheEarlierName) {
-    game.world.forcedHashes["A_C_ALLIGATOR_01"] = 0x9000AAAAu; // index 0
-    game.world.forcedHashes["CS_DUTCH"] = 0x9000AAAAu;
-    game.world.Spawn(2, EntityKind::ped, 0x9000AAAAu, true);
-    Aim(2);
-    game.RunFrame();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"F7 to select A_C_ALLIGATOR_01"});
 }
 
 TEST_F(SelectionTest, EveryFeatureIdReachesTheNativeUnchanged) {

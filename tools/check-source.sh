@@ -45,5 +45,13 @@ check_absent src/editor/ '^\s*#\s*(if|ifdef|ifndef|elif)\b.*(_WIN32|_WIN64|__lin
   "src/editor/ has no platform #ifdef: platform code lives in src/platform/"
 check_includes standin/ 'standin/'
 check_includes sim/ 'sim/|standin/|data/face_features\.h|pfe_version\.h'
+
+# Exports belong to the tests that compare them: one left anywhere else is a stray from a run.
+stray=$(git ls-files | grep -E '(^|/)Moulary_[^/]*\.xml$' | grep -v '^tests/' || true)
+if [ -n "$stray" ]; then
+  echo "check-source: exports committed outside tests/ (remove them):" >&2
+  echo "$stray" >&2
+  status=1
+fi
 [ $status -eq 0 ] && echo "check-source: ${#sources[@]} files formatted, include and module rules hold"
 exit $status

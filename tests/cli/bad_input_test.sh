@@ -39,8 +39,6 @@ chmod 755 locked
 expect_error 2 "cannot read absent.xml: No such file or directory" "$sim" show absent.xml
 expect_error 2 "cannot read folder.session: it is a directory" "$sim" show folder.session
 expect_error 2 "cannot read /dev/zero: it is a character device, not a regular file" "$sim" show /dev/zero
-head -c 70000 /dev/zero >big.xml
-expect_error 1 "big.xml:0: more than 64 KiB, too long for an export" "$sim" show big.xml
 printf '      <expressions>\n      </expressions>' >unix.xml
 expect_error 1 "unix.xml:1: the line ends with LF alone" "$sim" show unix.xml
 

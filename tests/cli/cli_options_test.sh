@@ -8,22 +8,6 @@ src=$2
 module=$(dirname "$sim")/libPedFeatureEditor.so
 version=$(sed -n 's/^project(PedFeatureEditor VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
 
-# The standard error of the last command in message.txt, without the address sanitizer's
-# one warning about the fibers' context switches.
-messages() {
-  grep -v "^==[0-9]*==WARNING: ASan doesn't fully support makecontext" stderr.txt >message.txt
-}
-
-# expect_success COMMAND...: the command ends within 20 s with status 0 and says nothing on
-# standard error.
-expect_success() {
-  local actual=0
-  timeout 20 "$@" >stdout.txt 2>stderr.txt </dev/null || actual=$?
-  messages
-  [ "$actual" -eq 0 ] || fail "$*: exit status $actual, expected 0; stderr: $(head -c 300 message.txt)"
-  [ ! -s message.txt ] || fail "$*: wrote to standard error: $(head -c 300 message.txt)"
-}
-
 printf 'frame\n' >ok.session
 cp ok.session ./-dash.session
 
@@ -128,10 +112,10 @@ for args in "show good.xml" "run --trace ok.session" "run ok.session" "--help" "
   status=0
   # shellcheck disable=SC2086
   timeout 20 "$sim" $args >/dev/full 2>stderr.txt </dev/null || status=$?
-  messages
+  drop_fiber_notice
   [ "$status" -eq 2 ] || fail "$args >/dev/full: exit status $status, expected 2"
-  [ "$(wc -l <message.txt)" -eq 1 ] && grep -qx 'pfe-sim: cannot write to standard output: No space left on device' message.txt ||
-    fail "$args >/dev/full: $(head -c 300 message.txt)"
+  [ "$(wc -l <stderr.txt)" -eq 1 ] && grep -qx 'pfe-sim: cannot write to standard output: No space left on device' stderr.txt ||
+    fail "$args >/dev/full: $(head -c 300 stderr.txt)"
 done
 status=0
 "$sim" run ok.session >&- 2>stderr.txt || status=$?

@@ -42,27 +42,27 @@ done
 kill -0 "$(cat orphan.pid)" 2>/dev/null && fail "orphan: play outlived its test"
 [ -e "$(cat orphan.work)" ] && fail "orphan: the test's tmux socket and scratch folder were left"
 
+# stop_refused NAME WHY: Ctrl-Z in play NAME says why it does nothing, and play goes on.
+stop_refused() {
+  tmux_ send-keys -t "$1" C-z
+  expect_screen "$1" "Ctrl-Z does nothing here: $2"
+  tmux_ send-keys -t "$1" F7
+  expect_screen "$1" "Press F8 to save XML"
+  tmux_ send-keys -t "$1" q
+  ended "$1" 0
+}
+
 # Signals ignored when play starts stay ignored, Ctrl-Z's SIGTSTP among them.
 start ignored 130 70 "$work" 'env --ignore-signal=USR1 --ignore-signal=TSTP "$0" play'
 started ignored
 kill -s USR1 "$(cat "$work/ignored.pid")"
-tmux_ send-keys -t ignored C-z
-expect_screen ignored "Ctrl-Z does nothing here: stopping was turned off when play began"
-tmux_ send-keys -t ignored F7
-expect_screen ignored "Press F8 to save XML"
-tmux_ send-keys -t ignored q
-ended ignored 0
+stop_refused ignored "stopping was turned off when play began"
 
 # Ctrl-Z where no shell has job control (tmux runs play under sh -c): nothing could resume a
 # stopped play, so it goes on and says so.
 start nojobs
 started nojobs
-tmux_ send-keys -t nojobs C-z
-expect_screen nojobs "Ctrl-Z does nothing here: no shell with job control could resume play"
-tmux_ send-keys -t nojobs F7
-expect_screen nojobs "Press F8 to save XML"
-tmux_ send-keys -t nojobs q
-ended nojobs 0
+stop_refused nojobs "no shell with job control could resume play"
 
 # An interactive shell with job control.
 tmux_ new-session -d -s job -x 130 -y 70 -c "$work" "env PS1='$ ' HISTFILE= bash --norc --noprofile -i"

@@ -3,14 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,6 +13,7 @@
 
 #include "sim/play_keys.h"
 #include "sim/play_lines.h"
+#include "support/game_fixture.h"
 
 namespace {
 
@@ -57,28 +52,6 @@ TEST(KeyQueue, KeysActInTheOrderTypedAndAQuitIsNeverDropped) {
     EXPECT_TRUE(again.Push(Typed(PlayKey::suspend, "Ctrl-Z")));
 }
 
-// The texts of a frame the module draws: before any selection, aiming at the townsman (or at
-// nothing), or while the player's own ped is edited.
-std::vector<DrawnText> ModuleFrame(bool aimAtTownsman, bool edit) {
-    Game game;
-    SpawnDefaultPlayer(game.world);
-    game.world.Spawn(2, EntityKind::ped, HashOfName("A_M_M_VALTOWNFOLK_01"), true);
-    game.LoadModule(PFE_MODULE_PATH);
-    game.world.freeAiming = aimAtTownsman;
-    game.world.aimTarget = 2;
-    game.RunFrame();
-    if (edit) {
-        game.world.freeAiming = false;
-        game.KeyDown(keys::f7);
-        game.KeyUp(keys::f7);
-        game.RunFrame();
-        game.RunFrame();
-    }
-    const std::vector<DrawnText> texts = game.FrameTexts();
-    game.UnloadModule();
-    return texts;
-}
-
 ScreenLayout Layout(int width, int height = 60) {
     ScreenLayout layout;
     layout.width = width;
@@ -87,22 +60,30 @@ ScreenLayout Layout(int width, int height = 60) {
     return layout;
 }
 
+using GridWidthNeededTest = GameTest;
+
 // The least width is one at which every text is whole on the grid, and one column less is
 // not: the prompt at x 0.45 needs room for its whole name, and the cursor marker, which keeps
-// left of the list, needs the list to start two columns in.
-TEST(GridWidthNeeded, IsTheLeastWidthAtWhichTheModulesTextsStandWhole) {
+// left of the list, needs the list to start two columns in. The frames: before any selection,
+// aiming at the townsman, then editing the player's own ped.
+TEST_F(GridWidthNeededTest, IsTheLeastWidthAtWhichTheModulesTextsStandWhole) {
     const struct {
         const char *what;
-        bool aim;
+        int32_t aim;
         bool edit;
         int needed;
     } frames[] = {
-        {"F7 to select Self", false, false, 30},
-        {"F7 to select A_M_M_VALTOWNFOLK_01", true, false, 60},
-        {"the feature list and its marker", false, true, 51},
+        {"F7 to select Self", 0, false, 30},
+        {"F7 to select A_M_M_VALTOWNFOLK_01", 2, false, 60},
+        {"the feature list and its marker", 0, true, 51},
     };
+    SpawnPed(2, "A_M_M_VALTOWNFOLK_01");
     for (const auto &frame : frames) {
-        const std::vector<DrawnText> texts = ModuleFrame(frame.aim, frame.edit);
+        Aim(frame.aim);
+        if (frame.edit)
+            Tap(keys::f7);
+        game.RunFrame();
+        const std::vector<DrawnText> texts = game.FrameTexts();
         EXPECT_EQ(GridWidthNeeded(texts, Layout(20)), frame.needed) << frame.what;
         EXPECT_EQ(GridWidthNeeded(texts, Layout(frame.needed)), frame.needed) << frame.what;
         EXPECT_EQ(GridWidthNeeded(texts, Layout(120)), 120) << frame.what;
@@ -134,26 +115,11 @@ TEST(GridWidthNeeded, CountsLinesWithoutColourTagsAndOnlyOnTheGridsRows) {
 
 class ExplainExportFailureTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pfe-explain-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-    }
-    void TearDown() override {
-        fs::permissions(directory, fs::perms::owner_all);
-        fs::remove_all(directory);
-    }
     std::string Explain(const std::string &status) {
         return ExplainExportFailure(status, directory);
     }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto &entry : fs::directory_iterator(directory))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string directory;
+    TemporaryFolder folder;
+    const std::string &directory = folder.Path();
 };
 
 TEST_F(ExplainExportFailureTest, NamesWhatStandsInTheWayOfOpening) {
@@ -184,8 +150,8 @@ TEST_F(ExplainExportFailureTest, NamesWhatStandsInTheWayOfOpening) {
     EXPECT_EQ(Explain(status), "why: nothing stands in the way of Moulary_PLAYER_ZERO.xml in " +
                                    directory + " now; F8 tries again");
     // The probes leave nothing behind.
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"Moulary_PLAYER_ZERO.xml.bak",
-                                                   "Moulary_PLAYER_ZERO.xml.tmp"}));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"Moulary_PLAYER_ZERO.xml.bak",
+                                                        "Moulary_PLAYER_ZERO.xml.tmp"}));
 }
 
 // A folder that takes no new file: tests/cli/play_screen_test.sh, as a user bound by the bits.

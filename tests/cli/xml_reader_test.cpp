@@ -2,21 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "data/face_features.h"
 #include "sim/xml_reader.h"
-#include "standin/game.h"
+#include "support/game_fixture.h"
 
 namespace {
 
@@ -24,60 +20,25 @@ const FeatureTable table{faceFeatureNames, faceFeatureIds, faceFeatureCount};
 
 // Built from the pieces, not from the editor's table: an id may be any text here.
 std::string Item(const std::string &id, const std::string &value) {
-    return std::string(facts::exportItemOpening) + facts::exportLineEnd + facts::exportIdPrefix +
-           id + facts::exportAttributeEnd + facts::exportLineEnd + facts::exportValuePrefix +
-           value + facts::exportAttributeEnd + facts::exportLineEnd + facts::exportItemClosing +
-           facts::exportLineEnd;
+    return facts::ExportItemLines(id, value);
 }
 
 std::string Export(const std::string &items) { return facts::ExportBytes(items); }
 
-// A fresh working directory for one test, removed afterwards.
-class InTemporaryDirectory : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        previous = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "pfe-cli-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        std::filesystem::current_path(directory);
-    }
-    void TearDown() override {
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(directory);
-    }
-    std::filesystem::path previous;
-    std::filesystem::path directory;
-};
-
-using ReadExportTest = InTemporaryDirectory;
+using ReadExportTest = GameTest;
 
 // The module itself writes the file: the reader must take it as it is.
 TEST_F(ReadExportTest, AcceptsWhatTheEditorWrites) {
-    Game game;
-    SpawnDefaultPlayer(game.world);
-    game.world.Spawn(2, EntityKind::ped, HashOfName("A_M_M_VALTOWNFOLK_01"), true);
-    game.LoadModule(PFE_MODULE_PATH);
-    game.world.freeAiming = true;
-    game.world.aimTarget = 2;
+    SpawnPed(2, "A_M_M_VALTOWNFOLK_01");
+    Aim(2);
     game.RunFrame();
-    const auto tap = [&game](uint32_t key, int times) {
-        for (int i = 0; i < times; ++i) {
-            game.KeyDown(key);
-            game.KeyUp(key);
-            game.RunFrame();
-        }
-    };
-    tap(0x76, 1); // F7
-    tap(0x27, 3); // Right: row 0 to 0.3
-    tap(0x26, 1); // Up: wraps to row 53
-    tap(0x25, 2); // Left: row 53 to -0.2
-    tap(0x77, 1); // F8
-    game.UnloadModule();
-
-    std::ifstream in("Moulary_A_M_M_VALTOWNFOLK_01.xml", std::ios::binary);
-    ASSERT_TRUE(in.is_open());
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Tap(keys::f7);
+    Tap(keys::right, 3); // row 0 to 0.3
+    Tap(keys::up);       // wraps to row 53
+    Tap(keys::left, 2);  // row 53 to -0.2
+    Tap(keys::f8);
+    const std::string bytes = ReadFile("Moulary_A_M_M_VALTOWNFOLK_01.xml");
+    ASSERT_FALSE(bytes.empty());
     const std::vector<ExportItem> items = ReadExport(bytes, table);
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0].name, "PEDEXPRESS_NECK_WIDTH");
@@ -107,9 +68,7 @@ TEST(ReadExport, TakesExactlyTheTextsPrintfGivesForFloats) {
     int taken = 0;
     int refused = 0;
     for (uint64_t bits = 0; bits <= 0xFFFFFFFFu; bits += 65521) {
-        const uint32_t pattern = static_cast<uint32_t>(bits);
-        float value;
-        std::memcpy(&value, &pattern, sizeof value);
+        const float value = SlotFloat(bits);
         if (std::fabs(value) < 0.1f) // left out of exports
             continue;
         char text[64];
@@ -193,7 +152,10 @@ TEST(ReadExport, NamesTheLineOfEverythingTheEditorWouldNotWrite) {
     }
 }
 
-using ShowExportTest = InTemporaryDirectory;
+class ShowExportTest : public ::testing::Test {
+  protected:
+    TemporaryFolder folder{true};
+};
 
 TEST_F(ShowExportTest, ListsFeaturesOrReportsOneLine) {
     std::ofstream("good.xml", std::ios::binary)

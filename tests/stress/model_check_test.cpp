@@ -12,7 +12,6 @@
 
 #include <signal.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -20,9 +19,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -31,7 +28,7 @@
 #include <vector>
 
 #include "sim/keys.h"
-#include "standin/game.h"
+#include "support/game_fixture.h"
 
 namespace {
 
@@ -59,12 +56,6 @@ constexpr int32_t firstPlayer = facts::defaultPlayerPed;
 constexpr int entityPool = 24; // handles 1..24 come and go, and are reused
 const char *const poseDictionary = facts::poseDictionary;
 
-uint64_t Bits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
 uint64_t Handle(int32_t handle) { return static_cast<uint32_t>(handle); }
 
 std::string Printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
@@ -77,15 +68,6 @@ std::string Printf(const char *format, ...) {
     return buffer;
 }
 
-std::vector<std::string> ReadLines(const std::string &path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty())
-            lines.push_back(line);
-    return lines;
-}
-
 // One native call as the model expects it. Arguments named in addressMask are addresses
 // (strings, out-parameters) and are not compared; the text is what the stand-in recorded of
 // the call's string argument.
@@ -96,23 +78,6 @@ struct ExpectedCall {
     unsigned addressMask = 0;
     std::string text;
 };
-
-std::string Describe(uint64_t hash, int count, const uint64_t *arguments, const std::string &text) {
-    const NativeInfo *info = FindNative(hash);
-    std::string out = info != nullptr ? info->name : Printf("0x%016" PRIX64, hash);
-    out += "(";
-    for (int i = 0; i < count; ++i)
-        out += Printf("%s0x%" PRIX64, i == 0 ? "" : ", ", arguments[i]);
-    out += ")";
-    if (!text.empty()) {
-        std::string shown = text.size() > 80 ? text.substr(0, 80) + "..." : text;
-        for (char &c : shown)
-            if (c == '\n')
-                c = '|';
-        out += " \"" + shown + "\"";
-    }
-    return out;
-}
 
 // ---- the reference model ------------------------------------------------------------------
 
@@ -190,7 +155,7 @@ class EditorModel {
         return dictionaryRequested && !dictionaryDropped &&
                frame >= dictionaryRequestedFrame + dictionaryDelay;
     }
-    std::string ExportName() const { return "Moulary_" + label + ".xml"; }
+    std::string ExportName() const { return facts::exportPrefix + label + facts::exportSuffix; }
 
     // A fresh load of the module: every editor value as at load; the game keeps its world.
     void Reload() {
@@ -262,8 +227,8 @@ class EditorModel {
     }
 
     void Draw(const std::string &text, float scale, float x, float y) {
-        Call(native::setTextScale, {Bits(scale), Bits(scale)});
-        Call(native::drawText, {0, Bits(x), Bits(y)}, 1u, text);
+        Call(native::setTextScale, {FloatSlot(scale), FloatSlot(scale)});
+        Call(native::drawText, {0, FloatSlot(x), FloatSlot(y)}, 1u, text);
     }
 
     bool JustReleased(uint32_t key) {
@@ -382,17 +347,19 @@ class EditorModel {
         ModelCamera &camera = cameras[editorCamera];
         camera.type = 26379945u;
         const WorldEntity &ped = entities.at(selectedPed).placed;
-        Call(native::offsetPoint, {Handle(selectedPed), Bits(-1.0f), Bits(3.0f), Bits(0.4f)});
+        Call(native::offsetPoint,
+             {Handle(selectedPed), FloatSlot(-1.0f), FloatSlot(3.0f), FloatSlot(0.4f)});
         const Vec3 point = World::OffsetPoint(ped, Vec3{-1.0f, 3.0f, 0.4f});
         Call(native::setCamCoord,
-             {Handle(editorCamera), Bits(point.x), Bits(point.y), Bits(point.z)});
+             {Handle(editorCamera), FloatSlot(point.x), FloatSlot(point.y), FloatSlot(point.z)});
         camera.position = point;
         Call(native::entityHeading, {Handle(selectedPed)});
         const float yaw = ped.heading + 200.0f;
-        Call(native::setCamRot, {Handle(editorCamera), Bits(0.0f), Bits(0.0f), Bits(yaw), 0});
+        Call(native::setCamRot,
+             {Handle(editorCamera), FloatSlot(0.0f), FloatSlot(0.0f), FloatSlot(yaw), 0});
         camera.rotation = Vec3{0.0f, 0.0f, yaw};
         camera.rotationOrder = 0;
-        Call(native::setCamFov, {Handle(editorCamera), Bits(20.0f)});
+        Call(native::setCamFov, {Handle(editorCamera), FloatSlot(20.0f)});
         camera.fieldOfView = 20.0f;
         Call(native::renderScriptCams, {1, 0, 3000, 0, 0, 1});
         Call(native::setCamActive, {Handle(editorCamera), 1});
@@ -406,7 +373,7 @@ class EditorModel {
         std::string list;
         for (std::size_t i = 0; i < values.size(); ++i) {
             list += Printf("%s = %.2f\n", names[i].c_str(), static_cast<double>(values[i]));
-            Call(native::setFaceFeature, {Handle(selectedPed), ids[i], Bits(values[i])});
+            Call(native::setFaceFeature, {Handle(selectedPed), ids[i], FloatSlot(values[i])});
         }
         Draw(list, 0.27f, 0.03f, 0.06f);
         Draw("->", 0.27f, 0.02f,
@@ -425,16 +392,12 @@ class EditorModel {
     }
 
     std::string ExportBytes() const {
-        std::string text = "      <expressions>\r\n";
-        for (std::size_t k = 0; k < values.size(); ++k) {
-            const float v = values[k];
-            if (v > -0.1f && v < 0.1f)
-                continue;
-            text += Printf("        <Item>\r\n          <id value=\"%d\"/>\r\n"
-                           "          <value value=\"%f\"/>\r\n        </Item>\r\n",
-                           static_cast<int>(ids[k]), static_cast<double>(v));
-        }
-        return text + "      </expressions>";
+        std::string items;
+        for (std::size_t k = 0; k < values.size(); ++k)
+            if (!(values[k] > -0.1f && values[k] < 0.1f))
+                items +=
+                    facts::ExportItemLines(ids[k], Printf("%f", static_cast<double>(values[k])));
+        return facts::ExportBytes(items);
     }
 
     void ExportKey() {
@@ -470,31 +433,10 @@ uint64_t EnvironmentNumber(const char *name, uint64_t fallback) {
     return value;
 }
 
-std::string ReadFile(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 class ModelCheck : public ::testing::Test {
   protected:
-    void SetUp() override {
-        signal(SIGXFSZ, SIG_IGN); // a write past the file size limit fails instead
-        char pattern[] = "/tmp/pfe-model-check-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(directory);
-    }
-    void TearDown() override {
-        std::filesystem::current_path(previous);
-        std::error_code ignored;
-        std::filesystem::remove_all(directory, ignored);
-    }
-
-    std::filesystem::path directory;
-    std::filesystem::path previous;
+    void SetUp() override { signal(SIGXFSZ, SIG_IGN); } // a write past the limit fails instead
+    TemporaryFolder folder{true};
 };
 
 class SessionRun {
@@ -733,8 +675,8 @@ class SessionRun {
         if (!same) {
             eventDivergence = "the unload did not just release the player's ped; it made:";
             for (std::size_t i = before; i < made.size(); ++i)
-                eventDivergence += " " + Describe(made[i].hash, made[i].argumentCount,
-                                                  made[i].arguments.data(), made[i].text);
+                eventDivergence += " " + DescribeCall(made[i].hash, made[i].argumentCount,
+                                                      made[i].arguments.data(), made[i].text);
             return;
         }
         game.LoadModule(PFE_MODULE_PATH);
@@ -816,18 +758,20 @@ class SessionRun {
                     same = false;
             if (!same)
                 return Printf("native call %zu: expected ", i + 1) +
-                       Describe(want.hash, want.argumentCount, want.arguments.data(), want.text) +
+                       DescribeCall(want.hash, want.argumentCount, want.arguments.data(),
+                                    want.text) +
                        ", the module made " +
-                       Describe(got.hash, got.argumentCount, got.arguments.data(), got.text);
+                       DescribeCall(got.hash, got.argumentCount, got.arguments.data(), got.text);
         }
         if (actual.size() != expected.size()) {
             std::string more =
                 actual.size() > common
-                    ? "next made: " + Describe(actual[common].hash, actual[common].argumentCount,
-                                               actual[common].arguments.data(), actual[common].text)
+                    ? "next made: " +
+                          DescribeCall(actual[common].hash, actual[common].argumentCount,
+                                       actual[common].arguments.data(), actual[common].text)
                     : "next expected: " +
-                          Describe(expected[common].hash, expected[common].argumentCount,
-                                   expected[common].arguments.data(), expected[common].text);
+                          DescribeCall(expected[common].hash, expected[common].argumentCount,
+                                       expected[common].arguments.data(), expected[common].text);
             return Printf("expected %zu native calls, the module made %zu; ", expected.size(),
                           actual.size()) +
                    more;
@@ -870,12 +814,12 @@ class SessionRun {
                 return Printf("camera %d does not exist", handle);
             const WorldCamera &got = found->second;
             if (got.type != want.type || got.active != want.active ||
-                Bits(got.position.x) != Bits(want.position.x) ||
-                Bits(got.position.y) != Bits(want.position.y) ||
-                Bits(got.position.z) != Bits(want.position.z) ||
-                Bits(got.rotation.z) != Bits(want.rotation.z) ||
+                FloatSlot(got.position.x) != FloatSlot(want.position.x) ||
+                FloatSlot(got.position.y) != FloatSlot(want.position.y) ||
+                FloatSlot(got.position.z) != FloatSlot(want.position.z) ||
+                FloatSlot(got.rotation.z) != FloatSlot(want.rotation.z) ||
                 got.rotationOrder != want.rotationOrder ||
-                Bits(got.fieldOfView) != Bits(want.fieldOfView))
+                FloatSlot(got.fieldOfView) != FloatSlot(want.fieldOfView))
                 return Printf("camera %d is not as expected (active %d, expected %d)", handle,
                               got.active ? 1 : 0, want.active ? 1 : 0);
         }
@@ -911,7 +855,7 @@ class SessionRun {
             auto want = model.files.find(name);
             if (want == model.files.end())
                 return "unexpected file " + name;
-            if (ReadFile(entry.path()) != want->second)
+            if (ReadFile(entry.path().string()) != want->second)
                 return name + " does not hold the expected bytes";
         }
         for (const auto &file : model.files)

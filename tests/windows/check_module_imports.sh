@@ -5,13 +5,11 @@
 # only, and nothing is exported.
 # Usage: check_module_imports.sh OBJDUMP MODULE.asi ScriptHookRDR2.def
 set -euo pipefail
+. "$(dirname "$0")/../lib.sh"
 objdump=$1
 module=$2
 
 dump=$("$objdump" -p "$module") || { echo "FAIL: $objdump cannot read $module" >&2; exit 1; }
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
 grep -q 'file format pei-x86-64' <<<"$dump" || fail "$module is not a 64-bit Windows image"
 sed -n '/^Characteristics/,/^$/p' <<<"$dump" | grep -q '^[[:space:]]*DLL$' || fail "$module is not marked as a DLL"
 grep -Eq '^AddressOfEntryPoint[[:space:]]+0+$' <<<"$dump" && fail "$module has no entry point"

@@ -6,6 +6,7 @@
 # (Explorer looks for them there and shows nothing otherwise).
 # Usage: check_version_resource.sh WINDRES MODULE.asi VERSION
 set -euo pipefail
+. "$(dirname "$0")/../lib.sh"
 windres=$1
 module=$2
 version=$3
@@ -19,8 +20,6 @@ rc=$("$windres" --input-format=coff --output-format=rc -i "$module" 2>&1) ||
 count=$(grep -c '^[0-9A-Za-z_]* VERSIONINFO$' <<<"$rc" || true)
 [ "$count" -eq 1 ] || { echo "FAIL: no version resource: $module holds $count, not one" >&2; exit 1; }
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 field() { sed -n "s/^ *$1 //p" <<<"$rc"; }
 value() { sed -n "s/^ *VALUE \"$1\", \"\(.*\)\"\$/\1/p" <<<"$rc"; }
 

@@ -4,10 +4,10 @@
 # the game relies on: FreeLibrary unloads the module and the next LoadLibrary starts it anew.
 # Usage: run_in_one_process.sh PFE_SIM_EXE WINE64 WINEPREFIX SCRIPT...
 set -uo pipefail
+. "$(dirname "$0")/../lib.sh"
 windows_sim=$1
 wine64=$2
-export WINEPREFIX=$3 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+use_wine "$3"
 shift 3
 scripts=()
 for script in "$@"; do

@@ -9,11 +9,11 @@
 #
 # Usage: run_session.sh LINUX_PFE_SIM PFE_SIM_EXE WINE64 WINEPREFIX WORK_FOLDER SCRIPT
 set -uo pipefail
+. "$(dirname "$0")/../lib.sh"
 linux_sim=$1
 windows_sim=$2
 wine64=$3
-export WINEPREFIX=$4 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+use_wine "$4"
 work=$5
 script=$6
 
@@ -29,9 +29,6 @@ mkdir -p "$work/linux" "$work/wine"
 linux_status=$?
 (cd "$work/wine" && "$wine64" "$windows_sim" run "$script" >"$work/wine.out" 2>"$work/wine.err" </dev/null)
 wine_status=$?
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 if [ "$linux_status" -ne 0 ]; then
     fail "the Linux pfe-sim exits with $linux_status:"
@@ -60,8 +57,5 @@ while IFS= read -r name; do
     cmp "$work/linux/$name" "$work/wine/$name" >/dev/null || fail "$name differs: $(cmp "$work/linux/$name" "$work/wine/$name" 2>&1)"
 done <<<"$linux_files"
 
-if [ "$failures" -ne 0 ]; then
-    echo "(both runs are kept in $work)"
-    exit 1
-fi
-echo "$(basename "$script"): Linux and Wine agree; $exported exported file(s) byte-identical"
+[ "$failures" -eq 0 ] || echo "(both runs are kept in $work)"
+finish "$(basename "$script"): Linux and Wine agree; $exported exported file(s) byte-identical"

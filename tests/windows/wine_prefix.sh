@@ -4,9 +4,9 @@
 # an interrupted boot is redone rather than trusted.
 # Usage: wine_prefix.sh WINE64 PREFIX
 set -euo pipefail
+. "$(dirname "$0")/../lib.sh"
 wine64=$1
-export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+use_wine "$2"
 wineserver=$(dirname "$wine64")/wineserver
 [ -x "$wineserver" ] || wineserver=wineserver
 ready=$WINEPREFIX/.pfe-ready
