@@ -36,10 +36,8 @@ static std::string AbsolutePath(const std::string &path) {
     return error ? path : absolute.generic_string();
 }
 
-// What the tool printed reached its standard output. Everything goes through stdout's buffer,
-// so a failed write (a full disk, a closed descriptor) shows here at the latest. The write that
-// failed may lie far back, its errno long overwritten: the reason is then asked again with one
-// more byte, and kept in `outputFailure` (": " and the system's text) for every later call.
+// What the tool printed reached its standard output. The failed write's errno may be long
+// overwritten, so the reason is asked again with one more byte and kept in `outputFailure`.
 static std::string outputFailure;
 static bool OutputWritten() {
     std::cout.flush();
@@ -59,8 +57,7 @@ static std::string Counted(std::size_t count, const char *noun) {
 }
 
 // The module is loaded once before any script, so that a module that cannot be loaded is
-// reported once, not once per script. Returns 0, or the exit status. How the module behaves
-// when it is unloaded is for the scripts' own runs to report.
+// reported once, not once per script. Returns 0, or the exit status.
 static int ModuleLoadFailure(const std::string &path) {
     try {
         Game game;
@@ -94,8 +91,7 @@ static int PlayOne(const std::string &file, const RunOptions &run, ScriptTally &
                                   : PlayScript(script, run.script, std::cout, std::cerr, tally);
 }
 
-// One line per script, "ok FILE (N frames, M exports)" or "FAIL FILE", and a closing
-// "N passed, M failed", as test runners report. Exports are the files the editor said it wrote.
+// "ok FILE (N frames, M exports)" or "FAIL FILE" per script and "N passed, M failed".
 static int Run(RunOptions run) {
     run.script.modulePath = AbsolutePath(run.script.modulePath);
     run.script.color = ColorWanted(STDOUT_FILENO);
@@ -121,11 +117,6 @@ static int Run(RunOptions run) {
     return worst;
 }
 
-static int Show(const ShowOptions &show) {
-    return ShowExport(show.file, FeatureTable{faceFeatureNames, faceFeatureIds, faceFeatureCount},
-                      std::cout, std::cerr);
-}
-
 #ifndef _WIN32
 // How SIGXFSZ stood when pfe-sim started: run and show ignore it, play handles it itself.
 static struct sigaction fileSizeSignalAtStart;
@@ -146,7 +137,9 @@ static int Dispatch(const std::vector<std::string> &args) {
     case Command::run:
         return Run(line.run);
     case Command::show:
-        return Show(line.show);
+        return ShowExport(line.show.file,
+                          FeatureTable{faceFeatureNames, faceFeatureIds, faceFeatureCount},
+                          std::cout, std::cerr);
     case Command::play:
 #ifndef _WIN32
         RestoreFileSizeSignal(); // play tells a write past the limit from a signal sent to it

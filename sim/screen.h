@@ -1,16 +1,9 @@
-// Lays the texts of one frame out as the game would show them: each text at its screen
-// fractions on a character grid, multi-line texts line by line, and a legend below the grid
-// that gives each text's position, scale and line count.
-//
-// A cell stands for the patch of screen around its centre, so a text at (x, y) starts in
-// column round(x * width) and row round(y * height). The game's lines are finer than a
-// grid row (the list's 54 lines at scale 0.27 fill 0.9 of the screen, 36 rows of a 40-row
-// grid), so a multi-line text takes one row per line, starting at its own row: every line
-// stays readable, and a long text runs on below its place on screen, past the grid's bottom
-// edge if need be (the legend says how many lines fell off). A text whose y lies on a line
-// of an earlier multi-line text (the cursor marker beside the feature list) goes on that
-// line's row, so it stays beside the line it marks, and if it stands left of that text it
-// ends before the text's first column (on a narrow grid both round to the same column).
+// Lays the texts of one frame out on a character grid, with a legend of each text's
+// position, scale and line count below it. A text at (x, y) starts in column round(x * width)
+// and row round(y * height). The game's lines are finer than grid rows, so a multi-line text
+// takes a row per line (and may run past the bottom edge, as the legend says); a text on a
+// line of an earlier multi-line text (the cursor marker) goes on that line's row, ending
+// before the text's first column if it stands left of it.
 #pragma once
 
 #include <string>
@@ -59,9 +52,6 @@ std::string StripColorTags(const std::string &text);
 // Whether output to the file descriptor may carry colour: a terminal whose description (TERM)
 // has colours, and NO_COLOR unset or empty. Sets up the sequences RenderScreen writes.
 bool ColorWanted(int fileDescriptor);
-
-// Screen-fraction height of one line of text at a scale, as the game spaces lines.
-float LinePitch(float scale);
 
 // The file an export status of the editor names ("Wrote Moulary_PLAYER_ZERO.xml"), or an empty
 // string for any other text.

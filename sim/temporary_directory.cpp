@@ -11,6 +11,15 @@
 #include "sim/printable.h"
 #include "standin/platform.h"
 
+// Removes the folder with all it holds, and says so when it cannot.
+static void RemoveFolder(const std::string &path) {
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    if (error)
+        std::cerr << "pfe-sim: cannot remove the temporary directory " << Printable(path) << ": "
+                  << error.message() << "\n";
+}
+
 #ifndef _WIN32
 
 #include <stdlib.h>
@@ -63,11 +72,7 @@ TemporaryDirectory::TemporaryDirectory() {
 
 TemporaryDirectory::~TemporaryDirectory() {
     EndingSignals::Hold(true);
-    std::error_code error;
-    std::filesystem::remove_all(path, error);
-    if (error)
-        std::cerr << "pfe-sim: cannot remove the temporary directory " << Printable(path) << ": "
-                  << error.message() << "\n";
+    RemoveFolder(path);
     signals.reset();
     EndingSignals::Hold(false);
 }
@@ -81,12 +86,6 @@ TemporaryDirectory::TemporaryDirectory() {
         throw Failure(exitBadInput, "cannot make a temporary directory: " + why);
 }
 
-TemporaryDirectory::~TemporaryDirectory() {
-    std::error_code error;
-    std::filesystem::remove_all(path, error);
-    if (error)
-        std::cerr << "pfe-sim: cannot remove the temporary directory " << Printable(path) << ": "
-                  << error.message() << "\n";
-}
+TemporaryDirectory::~TemporaryDirectory() { RemoveFolder(path); }
 
 #endif
