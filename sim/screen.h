@@ -1,9 +1,6 @@
-// Lays the texts of one frame out on a character grid, with a legend of each text's
-// position, scale and line count below it. A text at (x, y) starts in column round(x * width)
-// and row round(y * height). The game's lines are finer than grid rows, so a multi-line text
-// takes a row per line (and may run past the bottom edge, as the legend says); a text on a
-// line of an earlier multi-line text (the cursor marker) goes on that line's row, ending
-// before the text's first column if it stands left of it.
+// Lays a frame's texts out on a character grid with a legend below. Game lines are finer than
+// rows, so a multi-line text takes a row per line; a text on a line of an earlier one (the
+// cursor marker) goes on that line's row, ending before it if it stands left of it.
 #pragma once
 
 #include <string>
@@ -25,8 +22,7 @@ struct ScreenLayout {
 
 std::string RenderScreen(const std::vector<DrawnText> &texts, const ScreenLayout &layout);
 
-// A line of the screen and the colour of each of its bytes: a terminal colour number (1 red
-// ... 7 white, 8 grey) or 0 for the terminal's own.
+// A line of the screen and each byte's terminal colour number (0 for the terminal's own).
 struct ScreenLine {
     std::string text;
     std::vector<unsigned char> colors;
@@ -49,10 +45,8 @@ std::vector<TextPlacement> PlaceTexts(const std::vector<DrawnText> &texts,
 // The text with the game's colour tags (~COLOR_YELLOW~, ~s~ ...) removed.
 std::string StripColorTags(const std::string &text);
 
-// Whether output to the file descriptor may carry colour: a terminal whose description (TERM)
-// has colours, and NO_COLOR unset or empty. Sets up the sequences RenderScreen writes.
+// Whether output may carry colour: a colour terminal, NO_COLOR unset or empty.
 bool ColorWanted(int fileDescriptor);
 
-// The file an export status of the editor names ("Wrote Moulary_PLAYER_ZERO.xml"), or an empty
-// string for any other text.
+// The file an export status names ("Wrote Moulary_PLAYER_ZERO.xml"), or "" for other texts.
 std::string ExportedFileName(const std::string &text);

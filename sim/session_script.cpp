@@ -217,12 +217,8 @@ uint32_t Count(const Line &line, std::size_t index, const Quantity &quantity) {
 }
 
 constexpr Quantity frameCount{"a number of frames", "frames", maxFramesPerCommand};
-constexpr Quantity delayFrames{"a number of frames", "frames", maxDictionaryDelay};
-constexpr Quantity failingCameras{"a number of camera creations", "camera creations",
-                                  maxFailingCameras};
 constexpr Quantity tapCount{"a number of taps", "taps", maxTaps};
 constexpr Quantity milliseconds{"a number of milliseconds", "milliseconds", 0xFFFFFFFF};
-constexpr Quantity tickCount{"a tick count in milliseconds", "milliseconds", 0xFFFFFFFF};
 constexpr Quantity featureId{"a feature id", "as a feature id", 0xFFFFFFFF};
 constexpr Quantity byteCount{"a number of bytes", "bytes", 0xFFFFFFFF};
 constexpr Quantity entityHandle{"an entity handle (a positive integer)", "as an entity handle",
@@ -446,14 +442,10 @@ Action ParseTap(const Line &line) {
 Action ParseBlock(const Line &line, bool block) {
     CountWords(line, 2, 2, block ? "block NAME" : "unblock NAME");
     const std::string name = FileName(line, 1);
-    if (block)
-        return [=](ScriptRun &) {
-            if (!platform::MakeDirectory(name))
-                throw Failure(exitBadInput, "cannot block " + name + ": " + std::strerror(errno));
-        };
     return [=](ScriptRun &) {
-        if (rmdir(name.c_str()) != 0)
-            throw Failure(exitBadInput, "cannot unblock " + name + ": " + std::strerror(errno));
+        if (block ? !platform::MakeDirectory(name) : rmdir(name.c_str()) != 0)
+            throw Failure(exitBadInput, (block ? "cannot block " : "cannot unblock ") + name +
+                                            ": " + std::strerror(errno));
     };
 }
 
@@ -474,10 +466,9 @@ Action ParseExpectDrawn(const Line &line, bool wanted) {
         line.Error(std::string("usage: expect ") + (wanted ? "drawn" : "not-drawn") + " \"TEXT\"");
     const std::string text = line.words[2].text;
     return [=](ScriptRun &run) {
-        bool found = false;
-        for (const DrawnText &drawn : run.game.FrameTexts())
-            found = found || drawn.text.find(text) != std::string::npos;
-        if (found == wanted)
+        if (std::ranges::any_of(run.game.FrameTexts(), [&](const DrawnText &drawn) {
+                return drawn.text.find(text) != std::string::npos;
+            }) == wanted)
             return;
         std::string seen;
         for (const DrawnText &drawn : run.game.FrameTexts())
@@ -643,15 +634,20 @@ struct CountCommand {
 };
 const std::map<std::string, CountCommand> countCommands = {
     {"dictionary-delay",
-     {"dictionary-delay N", delayFrames,
+     {"dictionary-delay N",
+      {"a number of frames", "frames", maxDictionaryDelay},
       [](ScriptRun &run, uint32_t n) { run.game.world.dictionaryDelayFrames = n; }}},
     // The next N camera creations return a handle that names no camera.
     {"fail-cameras",
-     {"fail-cameras N", failingCameras,
+     {"fail-cameras N",
+      {"a number of camera creations", "camera creations", maxFailingCameras},
       [](ScriptRun &run, uint32_t n) { run.game.world.failingCameraCreations = n; }}},
     {"frame-time",
      {"frame-time MS", milliseconds, [](ScriptRun &run, uint32_t n) { run.game.frameTimeMs = n; }}},
-    {"clock", {"clock MS", tickCount, [](ScriptRun &run, uint32_t n) { run.game.SetClock(n); }}},
+    {"clock",
+     {"clock MS",
+      {"a tick count in milliseconds", "milliseconds", 0xFFFFFFFF},
+      [](ScriptRun &run, uint32_t n) { run.game.SetClock(n); }}},
     {"wait",
      {"wait MS", milliseconds, [](ScriptRun &run, uint32_t n) { run.game.AdvanceClock(n); }}},
 };

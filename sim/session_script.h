@@ -43,21 +43,18 @@ constexpr uint32_t maxTaps = 1000000;
 constexpr uint32_t maxDictionaryDelay = 1000000000;
 constexpr uint32_t maxFailingCameras = 1000000000;
 
-// Reads and parses a whole script (a UTF-8 byte-order mark at the start is skipped; lines end
-// in LF, CR LF or CR); a script that cannot be read or parsed, or that does not fit in
-// memory, throws Failure (exitBadInput) with the message "FILE:LINE: why".
+// Reads and parses a whole script; one that cannot be read or parsed throws Failure
+// (exitBadInput) with the message "FILE:LINE: why".
 Script ParseScriptText(const std::string &file, const std::string &text);
 Script ParseScriptFile(const std::string &file);
 
-// What a played script did, for the runner's report: the frames it ran, and the files the
-// editor said it wrote ("Wrote NAME" on its status line), each counted once.
+// What a played script did: the frames it ran and the files the editor said it wrote.
 struct ScriptTally {
     uint64_t frames = 0;
     std::set<std::string> exports;
 };
 
-// Plays a parsed script against a fresh load of the module in the current directory.
-// Returns 0 when every expectation held, 1 when one failed or the run stopped, 2 for a
-// script error found while playing (an unknown entity, say).
+// Plays a script against a fresh load of the module in the current directory: 0 when every
+// expectation held, 1 when one failed or the run stopped, 2 for a script error.
 int PlayScript(const Script &script, const ScriptOptions &options, std::ostream &out,
                std::ostream &err, ScriptTally &tally);

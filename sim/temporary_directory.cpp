@@ -28,10 +28,8 @@ static void RemoveFolder(const std::string &path) {
 
 namespace {
 
-// A new folder in TMPDIR (an empty TMPDIR is unset, as mktemp and the C library have it) or
-// in /tmp, by its absolute path: the run changes into it, so a relative TMPDIR would no
-// longer lead there. A TMPDIR that leads to no folder is an error, not a reason to put the
-// files elsewhere; the error names the folder and where it came from.
+// A new folder in TMPDIR (empty counts as unset) or /tmp, by its absolute path since the run
+// changes into it. A TMPDIR that leads to no folder is an error, not a reason to go elsewhere.
 std::string MakeFolder() {
     const char *variable = std::getenv("TMPDIR");
     const bool fromVariable = variable != nullptr && *variable != '\0';
