@@ -68,17 +68,6 @@ static int ModuleLoadFailure(const std::string &path) {
     }
 }
 
-// Plays one script in a directory made for it, removed afterwards with what the run left.
-static int PlayInTemporaryDirectory(const Script &script, const ScriptOptions &options,
-                                    ScriptTally &tally) {
-    const TemporaryDirectory directory;
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(directory.Path());
-    const int status = PlayScript(script, options, std::cout, std::cerr, tally);
-    std::filesystem::current_path(previous);
-    return status;
-}
-
 static int PlayOne(const std::string &file, const RunOptions &run, ScriptTally &tally) {
     Script script;
     try {
@@ -87,8 +76,15 @@ static int PlayOne(const std::string &file, const RunOptions &run, ScriptTally &
         std::cerr << error.what() << "\n";
         return error.status;
     }
-    return run.temporaryDirectory ? PlayInTemporaryDirectory(script, run.script, tally)
-                                  : PlayScript(script, run.script, std::cout, std::cerr, tally);
+    if (!run.temporaryDirectory)
+        return PlayScript(script, run.script, std::cout, std::cerr, tally);
+    // A folder made for the script, removed afterwards with what the run left.
+    const TemporaryDirectory directory;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(directory.Path());
+    const int status = PlayScript(script, run.script, std::cout, std::cerr, tally);
+    std::filesystem::current_path(previous);
+    return status;
 }
 
 // "ok FILE (N frames, M exports)" or "FAIL FILE" per script and "N passed, M failed".

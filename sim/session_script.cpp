@@ -54,20 +54,18 @@ class ScriptRun {
     std::vector<std::pair<uint32_t, bool>> heldKeys = {};
 };
 
-static constexpr int32_t defaultPlayerHandle = facts::defaultPlayerPed;
-
 // An entity spawned under the default player's handle clashes with that ped if the first
 // frame comes before a `player` command; the clash is the spawning line's, so remember it.
 void ScriptRun::Spawned(int32_t handle) {
-    if (handle == defaultPlayerHandle)
+    if (handle == facts::defaultPlayerPed)
         defaultPlayerHandleLine = step->line;
 }
 
 void ScriptRun::RunFrames(int count) {
     if (!framesRun && !playerChosen && game.world.playerPed == 0) {
-        if (game.world.Exists(defaultPlayerHandle))
+        if (game.world.Exists(facts::defaultPlayerPed))
             throw Failure(exitBadInput,
-                          "entity " + std::to_string(defaultPlayerHandle) +
+                          "entity " + std::to_string(facts::defaultPlayerPed) +
                               " takes the handle of the player's ped, which is made "
                               "before the first frame (line " +
                               std::to_string(step->line) +
@@ -117,51 +115,40 @@ struct Line {
 
 std::vector<Word> SplitWords(const std::string &text, const Line &line) {
     std::vector<Word> words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == ' ' || c == '\t') {
-            ++i;
+    for (std::size_t i = text.find_first_not_of(" \t"); i < text.size() && text[i] != '#';
+         i = text.find_first_not_of(" \t", i)) {
+        Word word{"", text[i] == '"'};
+        if (!word.quoted) {
+            const std::size_t end = std::min(text.find_first_of(" \t", i), text.size());
+            word.text = text.substr(i, end - i);
+            if (word.text.find('"') != std::string::npos)
+                line.Error("a quote inside a word");
+            i = end;
+            words.push_back(word);
             continue;
         }
-        if (c == '#')
-            break;
-        Word word;
-        if (c == '"') {
-            word.quoted = true;
-            ++i;
-            bool closed = false;
-            while (i < text.size()) {
-                const char q = text[i++];
-                if (q == '"') {
-                    closed = true;
-                    break;
-                }
-                if (q != '\\') {
-                    word.text += q;
-                    continue;
-                }
-                if (i >= text.size())
-                    line.Error("a backslash ends the line inside a quoted text");
-                const char e = text[i++];
-                if (e == 'n')
-                    word.text += '\n';
-                else if (e == '"' || e == '\\')
-                    word.text += e;
-                else
-                    line.Error(std::string("unknown escape \\") + e + " in a quoted text");
-            }
-            if (!closed)
+        for (++i;;) {
+            if (i >= text.size())
                 line.Error("a quoted text is not closed");
-            if (i < text.size() && text[i] != ' ' && text[i] != '\t')
-                line.Error("a quoted text must be followed by a space");
-        } else {
-            while (i < text.size() && text[i] != ' ' && text[i] != '\t') {
-                if (text[i] == '"')
-                    line.Error("a quote inside a word");
-                word.text += text[i++];
+            const char q = text[i++];
+            if (q == '"')
+                break;
+            if (q != '\\') {
+                word.text += q;
+                continue;
             }
+            if (i >= text.size())
+                line.Error("a backslash ends the line inside a quoted text");
+            const char e = text[i++];
+            if (e == 'n')
+                word.text += '\n';
+            else if (e == '"' || e == '\\')
+                word.text += e;
+            else
+                line.Error(std::string("unknown escape \\") + e + " in a quoted text");
         }
+        if (i < text.size() && text[i] != ' ' && text[i] != '\t')
+            line.Error("a quoted text must be followed by a space");
         words.push_back(word);
     }
     return words;
