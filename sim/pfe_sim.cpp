@@ -116,8 +116,6 @@ static int Run(RunOptions run) {
 #ifndef _WIN32
 // How SIGXFSZ stood when pfe-sim started: run and show ignore it, play handles it itself.
 static struct sigaction fileSizeSignalAtStart;
-
-static void RestoreFileSizeSignal() { sigaction(SIGXFSZ, &fileSizeSignalAtStart, nullptr); }
 #endif
 
 static int Dispatch(const std::vector<std::string> &args) {
@@ -138,7 +136,8 @@ static int Dispatch(const std::vector<std::string> &args) {
                           std::cout, std::cerr);
     case Command::play:
 #ifndef _WIN32
-        RestoreFileSizeSignal(); // play tells a write past the limit from a signal sent to it
+        // play tells a write past the limit from a signal sent to it
+        sigaction(SIGXFSZ, &fileSizeSignalAtStart, nullptr);
         return PlayCommand(line.play);
 #else
         std::cerr << "pfe-sim: play needs a POSIX terminal; the Windows build has run and show\n";

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <vector>
 
 #include "sim/failure.h"
 #include "sim/printable.h"
