@@ -129,13 +129,6 @@ std::string Scale(const DrawnText &drawn) {
                                         : Formatted("%.2f x %.2f", drawn.scaleX, drawn.scaleY);
 }
 
-std::string PlainLine(const std::vector<Cell> &cells) {
-    std::string text;
-    for (const Cell &cell : cells)
-        text += cell.c;
-    return text;
-}
-
 // One legend line: where the text is on the grid and on screen, its scale, its lines.
 std::string LegendLine(std::size_t index, const DrawnText &drawn, const TextPlacement &place,
                        const std::vector<std::vector<Cell>> &lines, const ScreenLayout &layout) {
@@ -154,7 +147,9 @@ std::string LegendLine(std::size_t index, const DrawnText &drawn, const TextPlac
                std::to_string(place.anchorText + 1);
     if (place.row >= layout.height || place.row + place.lines <= 0 || place.col >= layout.width)
         out += " (off the grid)";
-    out += ": " + PlainLine(lines.front());
+    out += ": ";
+    for (const Cell &cell : lines.front())
+        out += cell.c;
     if (place.lines > 1)
         out += " ...";
     return out + "\n";

@@ -111,7 +111,6 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
     ExpectExactly(lines[0], facts::exportOpening);
 
     std::vector<ExportItem> items;
-    std::vector<int> lineOfRow(static_cast<std::size_t>(table.count), 0);
     std::size_t at = 1;
     for (;;) {
         if (at >= lines.size())
@@ -148,15 +147,16 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
             Fail(idLine.number, "unknown feature id " + idText + " (not in the editor's table of " +
                                     std::to_string(table.count) + " features)");
         const std::string name = table.names[row];
-        if (lineOfRow[static_cast<std::size_t>(row)] != 0)
+        // The id line of an earlier block comes right after its <Item>.
+        if (const auto first = std::ranges::find(items, row, &ExportItem::row);
+            first != items.end())
             Fail(idLine.number, "feature id " + idText + " (" + name +
                                     ") appears a second time; the first is on line " +
-                                    std::to_string(lineOfRow[static_cast<std::size_t>(row)]));
+                                    std::to_string(first->line + 1));
         if (!items.empty() && row < items.back().row)
             Fail(idLine.number, "feature id " + idText + " (" + name + ") comes after id " +
                                     std::to_string(items.back().id) + " (" + items.back().name +
                                     "); the editor writes features in the order of its table");
-        lineOfRow[static_cast<std::size_t>(row)] = idLine.number;
 
         const Line &valueLine = blockLine(2);
         const std::string value = AttributeValue(valueLine, facts::exportValuePrefix, "value");
