@@ -30,12 +30,6 @@
 #include "data/face_features.h"
 #include "pfe_version.h"
 
-static std::string AbsolutePath(const std::string &path) {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.generic_string();
-}
-
 // What the tool printed reached its standard output. The failed write's errno may be long
 // overwritten, so the reason is asked again with one more byte and kept in `outputFailure`.
 static std::string outputFailure;
@@ -89,7 +83,9 @@ static int PlayOne(const std::string &file, const RunOptions &run, ScriptTally &
 
 // "ok FILE (N frames, M exports)" or "FAIL FILE" per script and "N passed, M failed".
 static int Run(RunOptions run) {
-    run.script.modulePath = AbsolutePath(run.script.modulePath);
+    std::error_code error;
+    if (const auto absolute = std::filesystem::absolute(run.script.modulePath, error); !error)
+        run.script.modulePath = absolute.generic_string();
     run.script.color = ColorWanted(STDOUT_FILENO);
     if (const int status = ModuleLoadFailure(run.script.modulePath); status != 0)
         return status;

@@ -184,22 +184,18 @@ struct Quantity {
     uint64_t most;
 };
 
-// The command of a line as its messages name it: "frame", "expect file".
-std::string CommandName(const Line &line) {
-    if (line.words[0].text == "expect" && line.words.size() > 1)
-        return "expect " + line.words[1].text;
-    return line.words[0].text;
-}
-
 uint32_t Count(const Line &line, std::size_t index, const Quantity &quantity) {
     const std::string &text = line.words[index].text;
     uint64_t value = 0;
     const Digits digits = ParseDecimal(text, quantity.most, value);
     if (digits == Digits::none)
         line.Error(Shown(text) + " is not " + quantity.what);
+    // The command as messages name it: "frame", "expect file" (a count is never its first word).
+    const std::string &command = line.words[0].text;
     if (digits == Digits::tooLarge)
-        line.Error(CommandName(line) + " takes at most " + std::to_string(quantity.most) + " " +
-                   quantity.unit + ", not " + Printable(text));
+        line.Error((command == "expect" ? "expect " + line.words[1].text : command) +
+                   " takes at most " + std::to_string(quantity.most) + " " + quantity.unit +
+                   ", not " + Printable(text));
     return static_cast<uint32_t>(value);
 }
 
