@@ -61,8 +61,7 @@ std::string ToolUsage() {
            RunUsage() + playUsage + showUsage;
 }
 
-// An option of a command: its name without the dashes, whether it takes a value, its letter
-// (or 0), and what it sets.
+// An option of a command: name without the dashes, takes a value, letter or 0, what it sets.
 struct Option {
     const char *name;
     bool takesValue;
@@ -85,10 +84,8 @@ std::string SeeHelp(const std::string &command) {
 }
 
 // Applies the options of ARGS in order and returns the operands, or nothing once --help or
-// --version has answered: what follows them does not matter. getopt_long reads them, its own
-// messages off and a leading ':' in the letters so that a missing value is told from an
-// unknown option; a long option's code is 256 and its index in KNOWN. getopt_long takes an
-// abbreviation (--mod for --module); ours are spelt whole, so the word is checked.
+// --version has answered. A leading ':' makes getopt_long tell a missing value from an
+// unknown option; a long option's code is 256 + its index. Abbreviations are refused.
 std::optional<std::vector<std::string>> ReadOptions(const std::vector<std::string> &args,
                                                     std::vector<Option> known,
                                                     const std::string &command,
@@ -212,9 +209,8 @@ bool ParseScreenSize(const std::string &text, int &width, int &height) {
     if (widthError != std::errc() || afterWidth == end || *afterWidth != 'x')
         return false;
     const auto [afterHeight, heightError] = std::from_chars(afterWidth + 1, end, rows);
-    if (heightError != std::errc() || afterHeight != end || afterWidth + 1 == end)
-        return false;
-    if (columns < 20 || columns > 1000 || rows < 10 || rows > 1000)
+    if (heightError != std::errc() || afterHeight != end || columns < 20 || columns > 1000 ||
+        rows < 10 || rows > 1000)
         return false;
     width = columns;
     height = rows;

@@ -1,6 +1,4 @@
-// pfe-sim's command line, read in one place for the tool and its three commands. Options are
-// read as getopt_long readers know them: `--opt value` and `--opt=value`, short flags alone or
-// together (`-q`, `-qh`), options and operands in any order, `--` ending the options; `-h`,
+// pfe-sim's command line for the tool and its three commands, read by getopt_long; `-h`,
 // `--help` and `--version` for the tool and every command.
 #pragma once
 
@@ -36,8 +34,7 @@ struct CommandLine {
     ShowOptions show;
 };
 
-// Reads the arguments that follow the program's name. `defaultModule` is the module run and
-// play load without --module. A usage error throws Failure (exitBadInput) with one line.
+// Reads the arguments after the program's name; a usage error throws Failure (exitBadInput).
 CommandLine ReadCommandLine(const std::vector<std::string> &args, const std::string &defaultModule);
 
 // --screen's WIDTHxHEIGHT: two decimal numbers, 20 to 1000 columns by 10 to 1000 rows.

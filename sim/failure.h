@@ -1,5 +1,4 @@
-// pfe-sim's errors and exit statuses. The tool's own errors are Failures that carry their
-// status; the stand-in's errors are mapped to a status here; anything else is a bug of ours.
+// pfe-sim's errors and exit statuses.
 #pragma once
 
 #include <iosfwd>
@@ -25,6 +24,5 @@ inline int ExitStatus(const GameError &error) {
     return error.kind == GameError::Kind::ruleBroken ? exitFailed : exitBadInput;
 }
 
-// From inside a catch block: reports the exception being handled on `err` as one line with
-// the "pfe-sim: " prefix and returns the exit status it stands for.
+// From inside a catch block: reports the exception as "pfe-sim: why" and returns its status.
 int ReportCurrentError(std::ostream &err);

@@ -6,14 +6,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string TooLarge(std::uintmax_t limit, const std::string &holder) {
-    return "it is larger than " + std::to_string(limit) + " bytes, the limit for " + holder;
-}
-
-} // namespace
-
 // The file is examined through a descriptor, as it is for reading.
 bool RegularFileSize(const std::string &path, std::uintmax_t &size, std::string &why,
                      bool &missing) {
@@ -34,7 +26,7 @@ InputFile ReadInputFile(const std::string &path, std::uintmax_t limit, const std
         file.read = true;
         break;
     case platform::ReadOutcome::tooLarge:
-        file.why = TooLarge(limit, holder);
+        file.why = "it is larger than " + std::to_string(limit) + " bytes, the limit for " + holder;
         break;
     case platform::ReadOutcome::notRegularFile:
     case platform::ReadOutcome::unreadable:

@@ -1,6 +1,5 @@
-// Files pfe-sim reads from outside (scripts, golden files, the files a script compares): only
-// regular files, and never more than a limit that is checked before a byte is read, so that a
-// directory, a device, a pipe or a huge file is refused at once with the reason.
+// Files pfe-sim reads from outside: only regular files, within a limit checked before a byte
+// is read, so that a directory, a device, a pipe or a huge file is refused at once.
 #pragma once
 
 #include <cstdint>
@@ -13,11 +12,9 @@ struct InputFile {
     std::string why; // why the file was not read, e.g. "it is a directory"
 };
 
-// Reads the regular file at `path` if it holds at most `limit` bytes. `holder` names what the
-// limit is for, for the reason given when the file is larger ("the limit for a script").
+// Reads the regular file at `path` of at most `limit` bytes; `holder` names what the limit is for.
 InputFile ReadInputFile(const std::string &path, std::uintmax_t limit, const std::string &holder);
 
-// The size of the regular file at `path`; false with the reason (and `missing` for nothing at
-// the path) otherwise.
+// The size of the regular file at `path`; false with the reason otherwise.
 bool RegularFileSize(const std::string &path, std::uintmax_t &size, std::string &why,
                      bool &missing);

@@ -30,16 +30,8 @@
 #include "data/face_features.h"
 #include "pfe_version.h"
 
-static std::string AbsolutePath(const std::string &path) {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.generic_string();
-}
-
-// What the tool printed reached its standard output. Everything goes through stdout's buffer,
-// so a failed write (a full disk, a closed descriptor) shows here at the latest. The write that
-// failed may lie far back, its errno long overwritten: the reason is then asked again with one
-// more byte, and kept in `outputFailure` (": " and the system's text) for every later call.
+// What the tool printed reached its standard output. The failed write's errno may be long
+// overwritten, so the reason is asked again with one more byte and kept in `outputFailure`.
 static std::string outputFailure;
 static bool OutputWritten() {
     std::cout.flush();
@@ -59,8 +51,7 @@ static std::string Counted(std::size_t count, const char *noun) {
 }
 
 // The module is loaded once before any script, so that a module that cannot be loaded is
-// reported once, not once per script. Returns 0, or the exit status. How the module behaves
-// when it is unloaded is for the scripts' own runs to report.
+// reported once, not once per script. Returns 0, or the exit status.
 static int ModuleLoadFailure(const std::string &path) {
     try {
         Game game;
@@ -71,17 +62,6 @@ static int ModuleLoadFailure(const std::string &path) {
     }
 }
 
-// Plays one script in a directory made for it, removed afterwards with what the run left.
-static int PlayInTemporaryDirectory(const Script &script, const ScriptOptions &options,
-                                    ScriptTally &tally) {
-    const TemporaryDirectory directory;
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(directory.Path());
-    const int status = PlayScript(script, options, std::cout, std::cerr, tally);
-    std::filesystem::current_path(previous);
-    return status;
-}
-
 static int PlayOne(const std::string &file, const RunOptions &run, ScriptTally &tally) {
     Script script;
     try {
@@ -90,14 +70,22 @@ static int PlayOne(const std::string &file, const RunOptions &run, ScriptTally &
         std::cerr << error.what() << "\n";
         return error.status;
     }
-    return run.temporaryDirectory ? PlayInTemporaryDirectory(script, run.script, tally)
-                                  : PlayScript(script, run.script, std::cout, std::cerr, tally);
+    if (!run.temporaryDirectory)
+        return PlayScript(script, run.script, std::cout, std::cerr, tally);
+    // A folder made for the script, removed afterwards with what the run left.
+    const TemporaryDirectory directory;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(directory.Path());
+    const int status = PlayScript(script, run.script, std::cout, std::cerr, tally);
+    std::filesystem::current_path(previous);
+    return status;
 }
 
-// One line per script, "ok FILE (N frames, M exports)" or "FAIL FILE", and a closing
-// "N passed, M failed", as test runners report. Exports are the files the editor said it wrote.
+// "ok FILE (N frames, M exports)" or "FAIL FILE" per script and "N passed, M failed".
 static int Run(RunOptions run) {
-    run.script.modulePath = AbsolutePath(run.script.modulePath);
+    std::error_code error;
+    if (const auto absolute = std::filesystem::absolute(run.script.modulePath, error); !error)
+        run.script.modulePath = absolute.generic_string();
     run.script.color = ColorWanted(STDOUT_FILENO);
     if (const int status = ModuleLoadFailure(run.script.modulePath); status != 0)
         return status;
@@ -121,16 +109,9 @@ static int Run(RunOptions run) {
     return worst;
 }
 
-static int Show(const ShowOptions &show) {
-    return ShowExport(show.file, FeatureTable{faceFeatureNames, faceFeatureIds, faceFeatureCount},
-                      std::cout, std::cerr);
-}
-
 #ifndef _WIN32
 // How SIGXFSZ stood when pfe-sim started: run and show ignore it, play handles it itself.
 static struct sigaction fileSizeSignalAtStart;
-
-static void RestoreFileSizeSignal() { sigaction(SIGXFSZ, &fileSizeSignalAtStart, nullptr); }
 #endif
 
 static int Dispatch(const std::vector<std::string> &args) {
@@ -146,10 +127,13 @@ static int Dispatch(const std::vector<std::string> &args) {
     case Command::run:
         return Run(line.run);
     case Command::show:
-        return Show(line.show);
+        return ShowExport(line.show.file,
+                          FeatureTable{faceFeatureNames, faceFeatureIds, faceFeatureCount},
+                          std::cout, std::cerr);
     case Command::play:
 #ifndef _WIN32
-        RestoreFileSizeSignal(); // play tells a write past the limit from a signal sent to it
+        // play tells a write past the limit from a signal sent to it
+        sigaction(SIGXFSZ, &fileSizeSignalAtStart, nullptr);
         return PlayCommand(line.play);
 #else
         std::cerr << "pfe-sim: play needs a POSIX terminal; the Windows build has run and show\n";

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +12,7 @@
 
 namespace {
 
-// The game's line pitch: the feature list's row pitch at its scale, in proportion to the
-// scale (the pitch the editor's cursor marker steps by).
+// The game's line pitch per unit of scale, which the editor's cursor marker steps by.
 constexpr float pitchPerScale = facts::featureRowPitch / facts::featureListScale;
 
 struct Cell {
@@ -49,8 +49,7 @@ std::size_t TagLength(const std::string &text, std::size_t at) {
     return end - at + 1;
 }
 
-// A drawn text cut into its lines of coloured cells. A final line feed ends the last line
-// rather than starting an empty one.
+// A drawn text cut into lines of coloured cells; a final line feed starts no empty line.
 std::vector<std::vector<Cell>> CellLines(const std::string &text) {
     std::vector<std::vector<Cell>> lines(1);
     unsigned char color = 0;
@@ -73,13 +72,16 @@ std::vector<std::vector<Cell>> CellLines(const std::string &text) {
     return lines;
 }
 
+// The lines of every text, cut into cells.
+std::vector<std::vector<std::vector<Cell>>> AllCellLines(const std::vector<DrawnText> &texts) {
+    std::vector<std::vector<std::vector<Cell>>> cellLines;
+    for (const DrawnText &drawn : texts)
+        cellLines.push_back(CellLines(drawn.text));
+    return cellLines;
+}
+
 int GridIndex(double fraction, int cells) {
-    const double position = std::round(fraction * cells);
-    if (position < -1e6)
-        return -1000000;
-    if (position > 1e6)
-        return 1000000;
-    return static_cast<int>(position);
+    return static_cast<int>(std::clamp(std::round(fraction * cells), -1e6, 1e6));
 }
 
 std::vector<TextPlacement> Place(const std::vector<DrawnText> &texts,
@@ -94,7 +96,7 @@ std::vector<TextPlacement> Place(const std::vector<DrawnText> &texts,
         place.row = GridIndex(static_cast<double>(drawn.y), layout.height);
         for (std::size_t j = 0; j < i; ++j) {
             const TextPlacement &other = placed[j];
-            const float pitch = LinePitch(texts[j].scaleY);
+            const float pitch = texts[j].scaleY * pitchPerScale;
             if (other.lines < 2 || !(pitch > 0.0f))
                 continue;
             const double line = static_cast<double>((drawn.y - texts[j].y) / pitch);
@@ -115,35 +117,24 @@ std::vector<TextPlacement> Place(const std::vector<DrawnText> &texts,
     return placed;
 }
 
-std::string Fraction(float value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.4f", static_cast<double>(value));
+// What printf makes of one or two numbers.
+std::string Formatted(const char *format, float a, float b = 0.0f) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, static_cast<double>(a), static_cast<double>(b));
     return text;
 }
 
 std::string Scale(const DrawnText &drawn) {
-    char text[48];
-    if (drawn.scaleX == drawn.scaleY)
-        std::snprintf(text, sizeof text, "%.2f", static_cast<double>(drawn.scaleX));
-    else
-        std::snprintf(text, sizeof text, "%.2f x %.2f", static_cast<double>(drawn.scaleX),
-                      static_cast<double>(drawn.scaleY));
-    return text;
-}
-
-std::string PlainLine(const std::vector<Cell> &cells) {
-    std::string text;
-    for (const Cell &cell : cells)
-        text += cell.c;
-    return text;
+    return drawn.scaleX == drawn.scaleY ? Formatted("%.2f", drawn.scaleX)
+                                        : Formatted("%.2f x %.2f", drawn.scaleX, drawn.scaleY);
 }
 
 // One legend line: where the text is on the grid and on screen, its scale, its lines.
 std::string LegendLine(std::size_t index, const DrawnText &drawn, const TextPlacement &place,
                        const std::vector<std::vector<Cell>> &lines, const ScreenLayout &layout) {
     std::string out = "  " + std::to_string(index + 1) + ". row " + std::to_string(place.row) +
-                      " col " + std::to_string(place.col) + ", at (" + Fraction(drawn.x) + ", " +
-                      Fraction(drawn.y) + "), scale " + Scale(drawn);
+                      " col " + std::to_string(place.col) + ", at (" + Formatted("%.4f", drawn.x) +
+                      ", " + Formatted("%.4f", drawn.y) + "), scale " + Scale(drawn);
     if (place.lines > 1) {
         out += ", " + std::to_string(place.lines) + " lines on rows " + std::to_string(place.row) +
                "-" + std::to_string(place.row + place.lines - 1);
@@ -156,7 +147,9 @@ std::string LegendLine(std::size_t index, const DrawnText &drawn, const TextPlac
                std::to_string(place.anchorText + 1);
     if (place.row >= layout.height || place.row + place.lines <= 0 || place.col >= layout.width)
         out += " (off the grid)";
-    out += ": " + PlainLine(lines.front());
+    out += ": ";
+    for (const Cell &cell : lines.front())
+        out += cell.c;
     if (place.lines > 1)
         out += " ...";
     return out + "\n";
@@ -164,26 +157,18 @@ std::string LegendLine(std::size_t index, const DrawnText &drawn, const TextPlac
 
 } // namespace
 
-float LinePitch(float scale) { return scale * pitchPerScale; }
-
 std::vector<TextPlacement> PlaceTexts(const std::vector<DrawnText> &texts,
                                       const ScreenLayout &layout) {
-    std::vector<std::vector<std::vector<Cell>>> cellLines;
-    for (const DrawnText &drawn : texts)
-        cellLines.push_back(CellLines(drawn.text));
-    return Place(texts, cellLines, layout);
+    return Place(texts, AllCellLines(texts), layout);
 }
 
 std::string StripColorTags(const std::string &text) {
     std::string plain;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t tag = TagLength(text, i);
-        if (tag > 0) {
-            i += tag;
-            continue;
-        }
-        plain += text[i++];
-    }
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (const std::size_t tag = TagLength(text, i); tag > 0)
+            i += tag - 1;
+        else
+            plain += text[i];
     return plain;
 }
 
@@ -197,9 +182,7 @@ bool ColorWanted(int fileDescriptor) {
 std::vector<ScreenLine> RenderGrid(const std::vector<DrawnText> &texts,
                                    const ScreenLayout &layout) {
     const std::size_t width = static_cast<std::size_t>(std::max(layout.width, 1));
-    std::vector<std::vector<std::vector<Cell>>> cellLines;
-    for (const DrawnText &drawn : texts)
-        cellLines.push_back(CellLines(drawn.text));
+    const auto cellLines = AllCellLines(texts);
     const std::vector<TextPlacement> placed = Place(texts, cellLines, layout);
 
     // Later texts are drawn over earlier ones, as in the game.
@@ -241,9 +224,7 @@ std::string RenderScreen(const std::vector<DrawnText> &texts, const ScreenLayout
         return out;
     if (texts.empty())
         return out + "  (no text drawn)\n";
-    std::vector<std::vector<std::vector<Cell>>> cellLines;
-    for (const DrawnText &drawn : texts)
-        cellLines.push_back(CellLines(drawn.text));
+    const auto cellLines = AllCellLines(texts);
     const std::vector<TextPlacement> placed = Place(texts, cellLines, layout);
     for (std::size_t i = 0; i < texts.size(); ++i)
         out += LegendLine(i, texts[i], placed[i], cellLines[i], layout);

@@ -1,16 +1,6 @@
-// Lays the texts of one frame out as the game would show them: each text at its screen
-// fractions on a character grid, multi-line texts line by line, and a legend below the grid
-// that gives each text's position, scale and line count.
-//
-// A cell stands for the patch of screen around its centre, so a text at (x, y) starts in
-// column round(x * width) and row round(y * height). The game's lines are finer than a
-// grid row (the list's 54 lines at scale 0.27 fill 0.9 of the screen, 36 rows of a 40-row
-// grid), so a multi-line text takes one row per line, starting at its own row: every line
-// stays readable, and a long text runs on below its place on screen, past the grid's bottom
-// edge if need be (the legend says how many lines fell off). A text whose y lies on a line
-// of an earlier multi-line text (the cursor marker beside the feature list) goes on that
-// line's row, so it stays beside the line it marks, and if it stands left of that text it
-// ends before the text's first column (on a narrow grid both round to the same column).
+// Lays a frame's texts out on a character grid with a legend below. Game lines are finer than
+// rows, so a multi-line text takes a row per line; a text on a line of an earlier one (the
+// cursor marker) goes on that line's row, ending before it if it stands left of it.
 #pragma once
 
 #include <string>
@@ -32,8 +22,7 @@ struct ScreenLayout {
 
 std::string RenderScreen(const std::vector<DrawnText> &texts, const ScreenLayout &layout);
 
-// A line of the screen and the colour of each of its bytes: a terminal colour number (1 red
-// ... 7 white, 8 grey) or 0 for the terminal's own.
+// A line of the screen and each byte's terminal colour number (0 for the terminal's own).
 struct ScreenLine {
     std::string text;
     std::vector<unsigned char> colors;
@@ -56,13 +45,8 @@ std::vector<TextPlacement> PlaceTexts(const std::vector<DrawnText> &texts,
 // The text with the game's colour tags (~COLOR_YELLOW~, ~s~ ...) removed.
 std::string StripColorTags(const std::string &text);
 
-// Whether output to the file descriptor may carry colour: a terminal whose description (TERM)
-// has colours, and NO_COLOR unset or empty. Sets up the sequences RenderScreen writes.
+// Whether output may carry colour: a colour terminal, NO_COLOR unset or empty.
 bool ColorWanted(int fileDescriptor);
 
-// Screen-fraction height of one line of text at a scale, as the game spaces lines.
-float LinePitch(float scale);
-
-// The file an export status of the editor names ("Wrote Moulary_PLAYER_ZERO.xml"), or an empty
-// string for any other text.
+// The file an export status names ("Wrote Moulary_PLAYER_ZERO.xml"), or "" for other texts.
 std::string ExportedFileName(const std::string &text);

@@ -1,6 +1,5 @@
-// Reader and player of session scripts. Parsing turns each line into a step with its
-// arguments already checked and converted, so a malformed script is refused before any
-// frame runs.
+// Reader and player of session scripts. Each line is parsed into a step with its arguments
+// checked, so a malformed script is refused before any frame runs.
 
 #include "sim/session_script.h"
 
@@ -28,14 +27,8 @@
 #include "standin/platform.h"
 #include "standin/slots.h"
 
-// ---- the run ---------------------------------------------------------------------------------
-
 class ScriptRun {
   public:
-    ScriptRun(Game &theGame, const ScriptOptions &theOptions, std::ostream &output,
-              std::ostream &errors)
-        : game(theGame), options(theOptions), out(output), err(errors) {}
-
     Game &game;
     const ScriptOptions &options;
     std::ostream &out;
@@ -58,23 +51,21 @@ class ScriptRun {
     WorldEntity &Entity(int32_t handle);
 
     // Key messages of `down` and `up` held for the next frame (see KeyMessage).
-    std::vector<std::pair<uint32_t, bool>> heldKeys;
+    std::vector<std::pair<uint32_t, bool>> heldKeys = {};
 };
-
-static constexpr int32_t defaultPlayerHandle = facts::defaultPlayerPed;
 
 // An entity spawned under the default player's handle clashes with that ped if the first
 // frame comes before a `player` command; the clash is the spawning line's, so remember it.
 void ScriptRun::Spawned(int32_t handle) {
-    if (handle == defaultPlayerHandle)
+    if (handle == facts::defaultPlayerPed)
         defaultPlayerHandleLine = step->line;
 }
 
 void ScriptRun::RunFrames(int count) {
     if (!framesRun && !playerChosen && game.world.playerPed == 0) {
-        if (game.world.Exists(defaultPlayerHandle))
+        if (game.world.Exists(facts::defaultPlayerPed))
             throw Failure(exitBadInput,
-                          "entity " + std::to_string(defaultPlayerHandle) +
+                          "entity " + std::to_string(facts::defaultPlayerPed) +
                               " takes the handle of the player's ped, which is made "
                               "before the first frame (line " +
                               std::to_string(step->line) +
@@ -90,9 +81,8 @@ void ScriptRun::RunFrames(int count) {
     game.RunFrames(count);
 }
 
-// The module stamps each key message with GetTickCount. Where that is the system clock
-// (Windows), a message goes out right before the frame that should see it, so that the real
-// time the runner spends meanwhile cannot age it; on the virtual clock it goes out at once.
+// The module stamps key messages with GetTickCount: on the system clock (Windows) a message
+// goes out right before its frame so that the runner's own time cannot age it.
 void ScriptRun::KeyMessage(uint32_t key, bool down) {
     if (platform::moduleReadsSystemClock)
         heldKeys.emplace_back(key, down);
@@ -106,8 +96,6 @@ WorldEntity &ScriptRun::Entity(int32_t handle) {
         throw Failure(exitBadInput, "no entity " + std::to_string(handle) + " exists");
     return *entity;
 }
-
-// ---- tokens ----------------------------------------------------------------------------------
 
 namespace {
 
@@ -127,65 +115,51 @@ struct Line {
 
 std::vector<Word> SplitWords(const std::string &text, const Line &line) {
     std::vector<Word> words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == ' ' || c == '\t') {
-            ++i;
+    for (std::size_t i = text.find_first_not_of(" \t"); i < text.size() && text[i] != '#';
+         i = text.find_first_not_of(" \t", i)) {
+        Word word{"", text[i] == '"'};
+        if (!word.quoted) {
+            const std::size_t end = std::min(text.find_first_of(" \t", i), text.size());
+            word.text = text.substr(i, end - i);
+            if (word.text.find('"') != std::string::npos)
+                line.Error("a quote inside a word");
+            i = end;
+            words.push_back(word);
             continue;
         }
-        if (c == '#')
-            break;
-        Word word;
-        if (c == '"') {
-            word.quoted = true;
-            ++i;
-            bool closed = false;
-            while (i < text.size()) {
-                const char q = text[i++];
-                if (q == '"') {
-                    closed = true;
-                    break;
-                }
-                if (q != '\\') {
-                    word.text += q;
-                    continue;
-                }
-                if (i >= text.size())
-                    line.Error("a backslash ends the line inside a quoted text");
-                const char e = text[i++];
-                if (e == 'n')
-                    word.text += '\n';
-                else if (e == '"' || e == '\\')
-                    word.text += e;
-                else
-                    line.Error(std::string("unknown escape \\") + e + " in a quoted text");
-            }
-            if (!closed)
+        for (++i;;) {
+            if (i >= text.size())
                 line.Error("a quoted text is not closed");
-            if (i < text.size() && text[i] != ' ' && text[i] != '\t')
-                line.Error("a quoted text must be followed by a space");
-        } else {
-            while (i < text.size() && text[i] != ' ' && text[i] != '\t') {
-                if (text[i] == '"')
-                    line.Error("a quote inside a word");
-                word.text += text[i++];
+            const char q = text[i++];
+            if (q == '"')
+                break;
+            if (q != '\\') {
+                word.text += q;
+                continue;
             }
+            if (i >= text.size())
+                line.Error("a backslash ends the line inside a quoted text");
+            const char e = text[i++];
+            if (e == 'n')
+                word.text += '\n';
+            else if (e == '"' || e == '\\')
+                word.text += e;
+            else
+                line.Error(std::string("unknown escape \\") + e + " in a quoted text");
         }
+        if (i < text.size() && text[i] != ' ' && text[i] != '\t')
+            line.Error("a quoted text must be followed by a space");
         words.push_back(word);
     }
     return words;
 }
-
-// ---- argument conversion ---------------------------------------------------------------------
 
 // A script word as a message shows it: quoted, control bytes escaped, a long one cut.
 std::string Shown(const std::string &word) { return "'" + Printable(word) + "'"; }
 
 enum class Digits { none, fit, tooLarge };
 
-// Decimal digits and nothing else, at most `most`. from_chars takes no sign for an unsigned
-// type (a signed one would take '-'), no space and no "0x"; what it leaves over is refused.
+// Decimal digits and nothing else, at most `most` (unsigned from_chars takes no sign).
 Digits ParseDecimal(std::string_view text, uint64_t most, uint64_t &value) {
     const char *const last = text.data() + text.size();
     const auto [end, error] = std::from_chars(text.data(), last, value);
@@ -203,20 +177,12 @@ bool ParseHex32(std::string_view text, uint32_t &value) {
     return error == std::errc() && end == last;
 }
 
-// What a count on a command line is and how far it goes: "frame takes at most 100000000
-// frames" names the limit of a count beyond it.
+// What a count is ("a number of frames") and its limit ("at most 100000000 frames").
 struct Quantity {
     const char *what; // "a number of frames", said of a word that is not one
     const char *unit; // "frames", said with the limit
     uint64_t most;
 };
-
-// The command of a line as its messages name it: "frame", "expect file".
-std::string CommandName(const Line &line) {
-    if (line.words[0].text == "expect" && line.words.size() > 1)
-        return "expect " + line.words[1].text;
-    return line.words[0].text;
-}
 
 uint32_t Count(const Line &line, std::size_t index, const Quantity &quantity) {
     const std::string &text = line.words[index].text;
@@ -224,19 +190,18 @@ uint32_t Count(const Line &line, std::size_t index, const Quantity &quantity) {
     const Digits digits = ParseDecimal(text, quantity.most, value);
     if (digits == Digits::none)
         line.Error(Shown(text) + " is not " + quantity.what);
+    // The command as messages name it: "frame", "expect file" (a count is never its first word).
+    const std::string &command = line.words[0].text;
     if (digits == Digits::tooLarge)
-        line.Error(CommandName(line) + " takes at most " + std::to_string(quantity.most) + " " +
-                   quantity.unit + ", not " + Printable(text));
+        line.Error((command == "expect" ? "expect " + line.words[1].text : command) +
+                   " takes at most " + std::to_string(quantity.most) + " " + quantity.unit +
+                   ", not " + Printable(text));
     return static_cast<uint32_t>(value);
 }
 
 constexpr Quantity frameCount{"a number of frames", "frames", maxFramesPerCommand};
-constexpr Quantity delayFrames{"a number of frames", "frames", maxDictionaryDelay};
-constexpr Quantity failingCameras{"a number of camera creations", "camera creations",
-                                  maxFailingCameras};
 constexpr Quantity tapCount{"a number of taps", "taps", maxTaps};
 constexpr Quantity milliseconds{"a number of milliseconds", "milliseconds", 0xFFFFFFFF};
-constexpr Quantity tickCount{"a tick count in milliseconds", "milliseconds", 0xFFFFFFFF};
 constexpr Quantity featureId{"a feature id", "as a feature id", 0xFFFFFFFF};
 constexpr Quantity byteCount{"a number of bytes", "bytes", 0xFFFFFFFF};
 constexpr Quantity entityHandle{"an entity handle (a positive integer)", "as an entity handle",
@@ -257,8 +222,7 @@ uint32_t HexHash(const Line &line, std::size_t index) {
     return value;
 }
 
-// A finite number that a float holds: from_chars takes no '+', no "0x" and no spaces, but
-// does take "inf" and "nan", which would put NaN into the camera's placement.
+// A finite number that a float holds: "inf" and "nan" would put NaN into the camera.
 float Number(const Line &line, std::size_t index) {
     const std::string &text = line.words[index].text;
     double value = 0.0;
@@ -269,16 +233,18 @@ float Number(const Line &line, std::size_t index) {
     return static_cast<float>(value);
 }
 
+// F7, F8, DELETE, LEFT, UP, RIGHT, DOWN, or 0x and 1 to 8 hex digits.
 uint32_t Key(const Line &line, std::size_t index) {
+    if (const EditorKey *named = KeyOfScriptWord(line.words[index].text))
+        return named->virtualKey;
     uint32_t key = 0;
-    if (!ParseKeyName(line.words[index].text, key))
+    if (!ParseHex32(line.words[index].text, key))
         line.Error("unknown key " + Shown(line.words[index].text) +
                    " (F7, F8, DELETE, LEFT, UP, RIGHT, DOWN or 0x and 1 to 8 hex digits)");
     return key;
 }
 
-// A plain name: no folder, and one that messages can show as it is (no control byte, not
-// longer than a file name may be).
+// A plain name: no folder, no control byte, not longer than a file name may be.
 std::string FileName(const Line &line, std::size_t index) {
     const std::string &name = line.words[index].text;
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
@@ -287,8 +253,7 @@ std::string FileName(const Line &line, std::size_t index) {
     return name;
 }
 
-// A model is a name the game hashes, or its hash as 0x and hex digits. A word that starts
-// like a hash must be one, rather than be hashed as a name.
+// A model is a name the game hashes, or its hash: a word that starts like a hash must be one.
 struct Model {
     std::string name;
     std::optional<uint32_t> hash;
@@ -319,8 +284,6 @@ std::string Counted(uint64_t count, const char *one, const char *many) {
 }
 
 typedef std::function<void(ScriptRun &)> Action;
-
-// ---- the commands ----------------------------------------------------------------------------
 
 Action ParsePed(const Line &line) {
     const auto &w = line.words;
@@ -400,14 +363,10 @@ Action ParseMove(const Line &line) {
     CountWords(line, 5, 7, "move H X Y Z [heading DEG]");
     const int32_t handle = Handle(line, 1);
     const Vec3 to{Number(line, 2), Number(line, 3), Number(line, 4)};
-    bool turn = false;
-    float heading = 0.0f;
-    if (line.words.size() > 5) {
-        if (line.words.size() != 7 || line.words[5].text != "heading")
-            line.Error("usage: move H X Y Z [heading DEG]");
-        turn = true;
-        heading = Number(line, 6);
-    }
+    const bool turn = line.words.size() > 5;
+    if (turn && (line.words.size() != 7 || line.words[5].text != "heading"))
+        line.Error("usage: move H X Y Z [heading DEG]");
+    const float heading = turn ? Number(line, 6) : 0.0f;
     return [=](ScriptRun &run) {
         WorldEntity &entity = run.Entity(handle);
         entity.position = to;
@@ -430,12 +389,6 @@ Action ParseDictionary(const Line &line) {
     return [=](ScriptRun &run) { run.game.world.knownDictionaries.insert(name); };
 }
 
-Action ParseDictionaryDelay(const Line &line) {
-    CountWords(line, 2, 2, "dictionary-delay N");
-    const uint32_t frames = Count(line, 1, delayFrames);
-    return [=](ScriptRun &run) { run.game.world.dictionaryDelayFrames = frames; };
-}
-
 Action ParseDropDictionary(const Line &line) {
     CountWords(line, 1, 1, "drop-dictionary");
     return [](ScriptRun &run) {
@@ -444,29 +397,10 @@ Action ParseDropDictionary(const Line &line) {
     };
 }
 
-// The game fails to make a camera: the next N creations return a handle that names none.
-Action ParseFailCameras(const Line &line) {
-    CountWords(line, 2, 2, "fail-cameras N");
-    const uint32_t count = Count(line, 1, failingCameras);
-    return [=](ScriptRun &run) { run.game.world.failingCameraCreations = count; };
-}
-
 Action ParseFrame(const Line &line) {
     CountWords(line, 1, 2, "frame [N]");
     const uint32_t count = line.words.size() > 1 ? Count(line, 1, frameCount) : 1;
     return [=](ScriptRun &run) { run.RunFrames(static_cast<int>(count)); };
-}
-
-Action ParseFrameTime(const Line &line) {
-    CountWords(line, 2, 2, "frame-time MS");
-    const uint32_t ms = Count(line, 1, milliseconds);
-    return [=](ScriptRun &run) { run.game.frameTimeMs = ms; };
-}
-
-Action ParseClock(const Line &line) {
-    CountWords(line, 2, 2, "clock MS");
-    const uint32_t ms = Count(line, 1, tickCount);
-    return [=](ScriptRun &run) { run.game.SetClock(ms); };
 }
 
 Action ParseKeyMessage(const Line &line, bool down) {
@@ -488,23 +422,13 @@ Action ParseTap(const Line &line) {
     };
 }
 
-Action ParseWait(const Line &line) {
-    CountWords(line, 2, 2, "wait MS");
-    const uint32_t ms = Count(line, 1, milliseconds);
-    return [=](ScriptRun &run) { run.game.AdvanceClock(ms); };
-}
-
 Action ParseBlock(const Line &line, bool block) {
     CountWords(line, 2, 2, block ? "block NAME" : "unblock NAME");
     const std::string name = FileName(line, 1);
-    if (block)
-        return [=](ScriptRun &) {
-            if (!platform::MakeDirectory(name))
-                throw Failure(exitBadInput, "cannot block " + name + ": " + std::strerror(errno));
-        };
     return [=](ScriptRun &) {
-        if (rmdir(name.c_str()) != 0)
-            throw Failure(exitBadInput, "cannot unblock " + name + ": " + std::strerror(errno));
+        if (block ? !platform::MakeDirectory(name) : rmdir(name.c_str()) != 0)
+            throw Failure(exitBadInput, (block ? "cannot block " : "cannot unblock ") + name +
+                                            ": " + std::strerror(errno));
     };
 }
 
@@ -525,10 +449,9 @@ Action ParseExpectDrawn(const Line &line, bool wanted) {
         line.Error(std::string("usage: expect ") + (wanted ? "drawn" : "not-drawn") + " \"TEXT\"");
     const std::string text = line.words[2].text;
     return [=](ScriptRun &run) {
-        bool found = false;
-        for (const DrawnText &drawn : run.game.FrameTexts())
-            found = found || drawn.text.find(text) != std::string::npos;
-        if (found == wanted)
+        if (std::ranges::any_of(run.game.FrameTexts(), [&](const DrawnText &drawn) {
+                return drawn.text.find(text) != std::string::npos;
+            }) == wanted)
             return;
         std::string seen;
         for (const DrawnText &drawn : run.game.FrameTexts())
@@ -560,8 +483,7 @@ std::string Printed(double value) {
 }
 
 Action ParseExpectFeature(const Line &line) {
-    if (line.words.size() != 5)
-        line.Error("usage: expect feature H ID|NAME VALUE");
+    CountWords(line, 5, 5, "expect feature H ID|NAME VALUE");
     const int32_t handle = Handle(line, 2);
     const uint32_t id = Feature(line, 3);
     const std::string value = Printed(Number(line, 4));
@@ -577,8 +499,7 @@ Action ParseExpectFeature(const Line &line) {
 }
 
 Action ParseExpectFile(const Line &line) {
-    if (line.words.size() != 4)
-        line.Error("usage: expect file NAME BYTES");
+    CountWords(line, 4, 4, "expect file NAME BYTES");
     const std::string name = FileName(line, 2);
     const uint64_t bytes = Count(line, 3, byteCount);
     return [=](ScriptRun &run) {
@@ -595,8 +516,7 @@ Action ParseExpectFile(const Line &line) {
 }
 
 Action ParseExpectNoFile(const Line &line) {
-    if (line.words.size() != 3)
-        line.Error("usage: expect no-file NAME");
+    CountWords(line, 3, 3, "expect no-file NAME");
     const std::string name = FileName(line, 2);
     return [=](ScriptRun &run) {
         if (platform::PathExists(name))
@@ -605,8 +525,7 @@ Action ParseExpectNoFile(const Line &line) {
 }
 
 Action ParseExpectSameFile(const Line &line) {
-    if (line.words.size() != 4)
-        line.Error("usage: expect same-file NAME GOLDEN");
+    CountWords(line, 4, 4, "expect same-file NAME GOLDEN");
     const std::string name = FileName(line, 2);
     const std::string golden = line.words[3].text;
     return [=](ScriptRun &run) {
@@ -679,20 +598,41 @@ const std::map<std::string, Parser> commands = {
     {"move", ParseMove},
     {"hash", ParseHash},
     {"dictionary", ParseDictionary},
-    {"dictionary-delay", ParseDictionaryDelay},
     {"drop-dictionary", ParseDropDictionary},
-    {"fail-cameras", ParseFailCameras},
     {"frame", ParseFrame},
-    {"frame-time", ParseFrameTime},
-    {"clock", ParseClock},
     {"down", [](const Line &line) { return ParseKeyMessage(line, true); }},
     {"up", [](const Line &line) { return ParseKeyMessage(line, false); }},
     {"tap", ParseTap},
-    {"wait", ParseWait},
     {"block", [](const Line &line) { return ParseBlock(line, true); }},
     {"unblock", [](const Line &line) { return ParseBlock(line, false); }},
     {"expect", ParseExpect},
     {"print", ParsePrint},
+};
+
+// The commands that take one count and hand it to the game.
+struct CountCommand {
+    const char *usage;
+    Quantity quantity;
+    void (*apply)(ScriptRun &run, uint32_t count);
+};
+const std::map<std::string, CountCommand> countCommands = {
+    {"dictionary-delay",
+     {"dictionary-delay N",
+      {"a number of frames", "frames", maxDictionaryDelay},
+      [](ScriptRun &run, uint32_t n) { run.game.world.dictionaryDelayFrames = n; }}},
+    // The next N camera creations return a handle that names no camera.
+    {"fail-cameras",
+     {"fail-cameras N",
+      {"a number of camera creations", "camera creations", maxFailingCameras},
+      [](ScriptRun &run, uint32_t n) { run.game.world.failingCameraCreations = n; }}},
+    {"frame-time",
+     {"frame-time MS", milliseconds, [](ScriptRun &run, uint32_t n) { run.game.frameTimeMs = n; }}},
+    {"clock",
+     {"clock MS",
+      {"a tick count in milliseconds", "milliseconds", 0xFFFFFFFF},
+      [](ScriptRun &run, uint32_t n) { run.game.SetClock(n); }}},
+    {"wait",
+     {"wait MS", milliseconds, [](ScriptRun &run, uint32_t n) { run.game.AdvanceClock(n); }}},
 };
 
 Action ParseLine(const Line &line) {
@@ -704,6 +644,11 @@ Action ParseLine(const Line &line) {
         line.Error("'" + command +
                    "' needs the stand-in's virtual clock; in the Windows build the "
                    "module reads the system clock");
+    if (const auto one = countCommands.find(command); one != countCommands.end()) {
+        CountWords(line, 2, 2, one->second.usage);
+        const uint32_t count = Count(line, 1, one->second.quantity);
+        return [count, apply = one->second.apply](ScriptRun &run) { apply(run, count); };
+    }
     const auto found = commands.find(command);
     if (found == commands.end())
         line.Error("unknown command " + Shown(command));
@@ -711,14 +656,6 @@ Action ParseLine(const Line &line) {
 }
 
 } // namespace
-
-bool ParseKeyName(const std::string &name, uint32_t &virtualKey) {
-    if (const EditorKey *key = KeyOfScriptWord(name)) {
-        virtualKey = key->virtualKey;
-        return true;
-    }
-    return ParseHex32(name, virtualKey);
-}
 
 // Takes the first line off `rest`: a line ends at LF, CR LF or a lone CR, or where the text does.
 static std::string_view NextLine(std::string_view &rest) {
@@ -774,20 +711,15 @@ Script ParseScriptFile(const std::string &file) {
 static std::string TraceArgument(char kind, uint64_t slot) {
     char text[64];
     const uint32_t low = static_cast<uint32_t>(slot);
-    const bool narrow = (slot >> 32) == 0;
-    if (kind == 's') {
-        if (slot == 0)
-            return "null";
+    if ((kind == 's' || kind == 'o') && slot == 0)
+        return "null";
+    if (kind == 's')
         return PrintableQuoted(reinterpret_cast<const char *>(static_cast<uintptr_t>(slot)),
                                std::string::npos);
-    }
-    if (kind == 'o') {
-        if (slot == 0)
-            return "null";
-        const int32_t written = *reinterpret_cast<const int32_t *>(static_cast<uintptr_t>(slot));
-        return "&" + std::to_string(written);
-    }
-    if (!narrow || kind == 0) {
+    if (kind == 'o')
+        return "&" +
+               std::to_string(*reinterpret_cast<const int32_t *>(static_cast<uintptr_t>(slot)));
+    if ((slot >> 32) != 0 || kind == 0) {
         std::snprintf(text, sizeof text, "0x%" PRIX64, slot);
         return text;
     }
@@ -833,9 +765,7 @@ int PlayScript(const Script &script, const ScriptOptions &options, std::ostream 
         ScriptTally &tally;
         ~FrameCount() { tally.frames = game.FrameNumber(); }
     } frameCount{game, tally};
-    ScriptRun run(game, options, out, err);
-    run.file = file;
-    run.scriptDirectory = script.directory;
+    ScriptRun run{game, options, out, err, file, script.directory};
     game.callObserver = [&out, &options, &tally](const NativeCallRecord &call) {
         if (options.trace)
             TraceCall(out, call);

@@ -27,19 +27,15 @@ struct ScriptStep {
     std::function<void(class ScriptRun &)> run;
 };
 
-// A parsed script: its name as messages show it (control bytes escaped, a long one cut), the
-// absolute folder holding it (its golden files lie there), and a step for each line with a
-// command. The name is kept once, not per step, so a script takes memory in proportion to its
-// size.
+// A parsed script: its name as messages show it, the absolute folder holding it (and its
+// golden files), and a step for each line with a command.
 struct Script {
     std::string file;
     std::string directory;
     std::vector<ScriptStep> steps;
 };
 
-// The most a script may say: the bytes of a script file, and of a golden file or a file that
-// `expect same-file` compares; the frames of one `frame`, the taps of one `tap`, the frames of
-// `dictionary-delay`; milliseconds, byte counts and feature ids are 32-bit.
+// The most a script may say; milliseconds, byte counts and feature ids are 32-bit.
 constexpr std::uintmax_t maxScriptBytes = 1024 * 1024;
 constexpr std::uintmax_t maxComparedFileBytes = 1024 * 1024;
 constexpr uint32_t maxFramesPerCommand = 100000000;
@@ -47,24 +43,18 @@ constexpr uint32_t maxTaps = 1000000;
 constexpr uint32_t maxDictionaryDelay = 1000000000;
 constexpr uint32_t maxFailingCameras = 1000000000;
 
-// Reads and parses a whole script (a UTF-8 byte-order mark at the start is skipped; lines end
-// in LF, CR LF or CR); a script that cannot be read or parsed, or that does not fit in
-// memory, throws Failure (exitBadInput) with the message "FILE:LINE: why".
+// Reads and parses a whole script; one that cannot be read or parsed throws Failure
+// (exitBadInput) with the message "FILE:LINE: why".
 Script ParseScriptText(const std::string &file, const std::string &text);
 Script ParseScriptFile(const std::string &file);
 
-// What a played script did, for the runner's report: the frames it ran, and the files the
-// editor said it wrote ("Wrote NAME" on its status line), each counted once.
+// What a played script did: the frames it ran and the files the editor said it wrote.
 struct ScriptTally {
     uint64_t frames = 0;
     std::set<std::string> exports;
 };
 
-// Plays a parsed script against a fresh load of the module in the current directory.
-// Returns 0 when every expectation held, 1 when one failed or the run stopped, 2 for a
-// script error found while playing (an unknown entity, say).
+// Plays a script against a fresh load of the module in the current directory: 0 when every
+// expectation held, 1 when one failed or the run stopped, 2 for a script error.
 int PlayScript(const Script &script, const ScriptOptions &options, std::ostream &out,
                std::ostream &err, ScriptTally &tally);
-
-// Key names of the scripts: F7, F8, DELETE, LEFT, UP, RIGHT, DOWN, or 0x and 1 to 8 hex digits.
-bool ParseKeyName(const std::string &name, uint32_t &virtualKey);

@@ -5,11 +5,19 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <vector>
 
 #include "sim/failure.h"
 #include "sim/printable.h"
 #include "standin/platform.h"
+
+// Removes the folder with all it holds, and says so when it cannot.
+static void RemoveFolder(const std::string &path) {
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    if (error)
+        std::cerr << "pfe-sim: cannot remove the temporary directory " << Printable(path) << ": "
+                  << error.message() << "\n";
+}
 
 #ifndef _WIN32
 
@@ -19,10 +27,8 @@
 
 namespace {
 
-// A new folder in TMPDIR (an empty TMPDIR is unset, as mktemp and the C library have it) or
-// in /tmp, by its absolute path: the run changes into it, so a relative TMPDIR would no
-// longer lead there. A TMPDIR that leads to no folder is an error, not a reason to put the
-// files elsewhere; the error names the folder and where it came from.
+// A new folder in TMPDIR (empty counts as unset) or /tmp, by its absolute path since the run
+// changes into it. A TMPDIR that leads to no folder is an error, not a reason to go elsewhere.
 std::string MakeFolder() {
     const char *variable = std::getenv("TMPDIR");
     const bool fromVariable = variable != nullptr && *variable != '\0';
@@ -63,11 +69,7 @@ TemporaryDirectory::TemporaryDirectory() {
 
 TemporaryDirectory::~TemporaryDirectory() {
     EndingSignals::Hold(true);
-    std::error_code error;
-    std::filesystem::remove_all(path, error);
-    if (error)
-        std::cerr << "pfe-sim: cannot remove the temporary directory " << Printable(path) << ": "
-                  << error.message() << "\n";
+    RemoveFolder(path);
     signals.reset();
     EndingSignals::Hold(false);
 }
@@ -81,12 +83,6 @@ TemporaryDirectory::TemporaryDirectory() {
         throw Failure(exitBadInput, "cannot make a temporary directory: " + why);
 }
 
-TemporaryDirectory::~TemporaryDirectory() {
-    std::error_code error;
-    std::filesystem::remove_all(path, error);
-    if (error)
-        std::cerr << "pfe-sim: cannot remove the temporary directory " << Printable(path) << ": "
-                  << error.message() << "\n";
-}
+TemporaryDirectory::~TemporaryDirectory() { RemoveFolder(path); }
 
 #endif

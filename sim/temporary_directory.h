@@ -1,6 +1,5 @@
-// A fresh folder in the system's temporary folder (TMPDIR, or /tmp when TMPDIR is unset or
-// empty), for one script's run. It goes, with all it holds, when the object goes; on POSIX
-// also when a signal ends the process meanwhile (sim/ending_signals.h).
+// A fresh folder in TMPDIR or /tmp for one script's run, removed with the object or (POSIX)
+// when a signal ends the process meanwhile.
 #pragma once
 
 #include <memory>

@@ -23,24 +23,16 @@ struct Line {
 
 std::vector<Line> SplitLines(const std::string &bytes) {
     std::vector<Line> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        Line line;
-        line.number = static_cast<int>(lines.size()) + 1;
-        const std::size_t feed = bytes.find('\n', start);
-        if (feed == std::string::npos) {
-            line.text = bytes.substr(start);
-            start = bytes.size();
-        } else {
-            line.text = bytes.substr(start, feed - start);
-            line.ending = Ending::lf;
-            if (!line.text.empty() && line.text.back() == '\r') {
-                line.text.pop_back();
-                line.ending = Ending::crlf;
-            }
-            start = feed + 1;
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t feed = std::min(bytes.find('\n', start), bytes.size());
+        Line line{static_cast<int>(lines.size()) + 1, bytes.substr(start, feed - start),
+                  feed < bytes.size() ? Ending::lf : Ending::none};
+        if (line.ending == Ending::lf && line.text.ends_with('\r')) {
+            line.text.pop_back();
+            line.ending = Ending::crlf;
         }
         lines.push_back(line);
+        start = feed + 1;
     }
     return lines;
 }
@@ -79,26 +71,17 @@ std::string AttributeValue(const Line &line, const char *prefix, const char *ele
     return text.substr(prefixLength, text.size() - prefixLength - endLength);
 }
 
-bool AllDigits(const std::string &text) {
-    if (text.empty())
-        return false;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
-
 // An integer as %d prints it: an optional minus, no leading zeros, no plus.
 bool PrintedInteger(const std::string &text) {
-    const std::string digits = !text.empty() && text[0] == '-' ? text.substr(1) : text;
-    return AllDigits(digits) && (digits.size() == 1 || digits[0] != '0') && digits.size() <= 10;
+    const std::string digits = text.starts_with('-') ? text.substr(1) : text;
+    return !digits.empty() && digits.size() <= 10 &&
+           digits.find_first_not_of("0123456789") == std::string::npos &&
+           (digits.size() == 1 || digits[0] != '0');
 }
 
-// A value as the editor writes it: "%f" of a float widened to double. That is six decimals
-// after the integer part of a float (no leading zeros, no plus, at most 39 digits), or, for
-// the values that are not numbers, "nan", "-nan", "inf" or "-inf" as glibc prints them. A
-// number is held to the very text "%f" gives for the float nearest to it, so a value no float
-// prints ("16777217.000000", "1e50" written out) is refused along with every other spelling.
+// A value as the editor writes it: "%f" of a float, or "nan", "-nan", "inf", "-inf" as glibc
+// prints them. A number must be the very text "%f" gives for its nearest float, so a value
+// no float prints ("16777217.000000") is refused with every other spelling.
 bool PrintedFloat(const std::string &text) {
     if (text == "nan" || text == "-nan" || text == "inf" || text == "-inf")
         return true;
@@ -128,7 +111,6 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
     ExpectExactly(lines[0], facts::exportOpening);
 
     std::vector<ExportItem> items;
-    std::vector<int> lineOfRow(static_cast<std::size_t>(table.count), 0);
     std::size_t at = 1;
     for (;;) {
         if (at >= lines.size())
@@ -165,15 +147,16 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
             Fail(idLine.number, "unknown feature id " + idText + " (not in the editor's table of " +
                                     std::to_string(table.count) + " features)");
         const std::string name = table.names[row];
-        if (lineOfRow[static_cast<std::size_t>(row)] != 0)
+        // The id line of an earlier block comes right after its <Item>.
+        if (const auto first = std::ranges::find(items, row, &ExportItem::row);
+            first != items.end())
             Fail(idLine.number, "feature id " + idText + " (" + name +
                                     ") appears a second time; the first is on line " +
-                                    std::to_string(lineOfRow[static_cast<std::size_t>(row)]));
+                                    std::to_string(first->line + 1));
         if (!items.empty() && row < items.back().row)
             Fail(idLine.number, "feature id " + idText + " (" + name + ") comes after id " +
                                     std::to_string(items.back().id) + " (" + items.back().name +
                                     "); the editor writes features in the order of its table");
-        lineOfRow[static_cast<std::size_t>(row)] = idLine.number;
 
         const Line &valueLine = blockLine(2);
         const std::string value = AttributeValue(valueLine, facts::exportValuePrefix, "value");
@@ -198,7 +181,6 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
 int ShowExport(const std::string &path, const FeatureTable &table, std::ostream &out,
                std::ostream &err) {
     const std::string file = Printable(path);
-    // An export of all 54 features is a few kilobytes; the limit is checked before reading.
     std::string bytes;
     std::string why;
     switch (platform::ReadRegularFile(path, maxExportBytes, bytes, why)) {
