@@ -124,6 +124,15 @@ void Draw(const std::vector<ScreenLine> &lines) {
     refresh();
 }
 
+// Play's modes back on the terminal, and the next screen drawn whole.
+void TakeAgain() {
+    reset_prog_mode();
+    if (!plain)
+        clearok(curscr, TRUE);
+    shown.clear();
+    printed.clear();
+}
+
 } // namespace
 
 namespace terminal {
@@ -202,11 +211,7 @@ std::string Suspend() {
     continued = 0;
     endwin();
     kill(0, SIGTSTP);
-    reset_prog_mode();
-    if (!plain)
-        clearok(curscr, TRUE);
-    shown.clear();
-    printed.clear();
+    TakeAgain();
     return continued != 0 ? ""
                           : "Ctrl-Z does nothing here: no shell with job control could resume play";
 }
@@ -215,11 +220,7 @@ bool Resumed() {
     if (continued == 0)
         return false;
     continued = 0;
-    reset_prog_mode();
-    if (!plain)
-        clearok(curscr, TRUE);
-    shown.clear();
-    printed.clear();
+    TakeAgain();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 #include "standin/fiber.h"
 #include "standin/module_loader.h"
@@ -113,13 +114,9 @@ std::string Game::ForgetRegistrations() {
 void Game::RecordEntryPointCall(HostFunction function, const void *owner, const void *callback) {
     if (!inEntryPoint)
         return;
-    EntryPointCall call;
-    call.function = function;
-    call.module = owner;
-    call.callback = callback;
-    if (function == HostFunction::native)
-        call.native = pending;
-    entryPointCalls.push_back(std::move(call));
+    entryPointCalls.push_back(
+        EntryPointCall{function, owner, callback,
+                       function == HostFunction::native ? pending : NativeCallRecord{}});
 }
 
 // ---- frames --------------------------------------------------------------------------------
@@ -169,11 +166,9 @@ bool Game::ScriptRunning() const {
 void Game::RaiseStop() {
     if (stopReason.empty())
         return;
-    std::string reason = stopReason;
-    stopReason.clear();
     // Leave the stopped script behind for good; the run cannot go on.
     scripts.clear();
-    throw GameError(GameError::Kind::ruleBroken, reason);
+    throw GameError(GameError::Kind::ruleBroken, std::exchange(stopReason, {}));
 }
 
 void Game::Stop(const std::string &reason) {
@@ -183,9 +178,7 @@ void Game::Stop(const std::string &reason) {
         // Unwind the script's frames (so nothing they hold leaks) back to the fiber's start.
         throw ScriptAbandoned();
     }
-    std::string message = stopReason;
-    stopReason.clear();
-    throw GameError(GameError::Kind::ruleBroken, message);
+    throw GameError(GameError::Kind::ruleBroken, std::exchange(stopReason, {}));
 }
 
 // ---- keyboard ------------------------------------------------------------------------------
@@ -214,11 +207,10 @@ void Game::HostScriptRegister(void *owner, ScriptMainFunction scriptMain) {
         Stop("scriptRegister was given no script function");
     RecordEntryPointCall(HostFunction::scriptRegister, owner,
                          reinterpret_cast<const void *>(scriptMain));
-    Script script;
+    Script &script = scripts.emplace_back();
     script.module = owner;
     script.main = scriptMain;
     script.waitStart = Now();
-    scripts.push_back(std::move(script));
 }
 
 // The real host stops a script that never returns by forgetting its fiber; so do we.
@@ -226,12 +218,7 @@ void Game::HostScriptUnregister(void *owner) {
     if (Fiber::Current() != nullptr)
         Stop("scriptUnregister was called from a script fiber");
     RecordEntryPointCall(HostFunction::scriptUnregister, owner, nullptr);
-    for (auto it = scripts.begin(); it != scripts.end();) {
-        if (it->module == owner)
-            it = scripts.erase(it);
-        else
-            ++it;
-    }
+    std::erase_if(scripts, [owner](const Script &script) { return script.module == owner; });
 }
 
 void Game::HostScriptWait(uint32_t milliseconds) {

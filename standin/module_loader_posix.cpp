@@ -25,14 +25,6 @@
     throw GameError(GameError::Kind::moduleRefused, "cannot load module " + path + ": " + why);
 }
 
-static std::string ReadModule(const std::string &path) {
-    std::string bytes;
-    std::string why;
-    if (platform::ReadRegularFile(path, moduleSizeLimit, bytes, why) != platform::ReadOutcome::read)
-        Refuse(path, why);
-    return bytes;
-}
-
 // Whether [offset, offset + size) lies within a file of `length` bytes, without overflow.
 static bool Within(uint64_t offset, uint64_t size, uint64_t length) {
     return offset <= length && size <= length - offset;
@@ -132,7 +124,10 @@ static std::string LoaderError(const std::string &name, const std::string &path)
 }
 
 LoadedModule::LoadedModule(const std::string &path) {
-    const std::string image = ReadModule(path);
+    std::string image, unread;
+    if (platform::ReadRegularFile(path, moduleSizeLimit, image, unread) !=
+        platform::ReadOutcome::read)
+        Refuse(path, unread);
     CheckElfImage(path, image);
     memoryFile = CopyIntoMemory(path, image);
     const std::string name = memoryFile >= 0 ? "/proc/self/fd/" + std::to_string(memoryFile)
