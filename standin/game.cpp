@@ -43,14 +43,9 @@ Game *Game::Current() { return currentGame; }
 
 // Marks the span in which the module's entry point may run, so that its host calls are
 // recorded as the entry point's.
-class EntryPointScope {
-  public:
+struct EntryPointScope {
     explicit EntryPointScope(bool &flag) : running(flag) { running = true; }
     ~EntryPointScope() { running = false; }
-    EntryPointScope(const EntryPointScope &) = delete;
-    EntryPointScope &operator=(const EntryPointScope &) = delete;
-
-  private:
     bool &running;
 };
 
@@ -312,24 +307,25 @@ uint32_t Game::ArgUnsigned(int index) const {
 
 float Game::ArgFloat(int index) const { return SlotFloat(ArgUnsigned(index)); }
 
-const char *Game::ArgString(int index) {
+// A pointer argument: a null one stops the run, as "<KIND> N of native H<FAULT>".
+uintptr_t Game::ArgPointer(int index, const char *kind, const char *fault) const {
     CheckArgument(index);
     const uint64_t slot = pending.arguments[static_cast<std::size_t>(index)];
     if (slot == 0)
-        currentGame->Stop("argument " + std::to_string(index + 1) + " of native " +
-                          Hex(pending.hash) + " is a null string");
-    const char *text = reinterpret_cast<const char *>(static_cast<uintptr_t>(slot));
+        currentGame->Stop(kind + std::to_string(index + 1) + " of native " + Hex(pending.hash) +
+                          fault);
+    return static_cast<uintptr_t>(slot);
+}
+
+const char *Game::ArgString(int index) {
+    const char *text =
+        reinterpret_cast<const char *>(ArgPointer(index, "argument ", " is a null string"));
     pending.text = text;
     return text;
 }
 
 int32_t *Game::ArgOut(int index) const {
-    CheckArgument(index);
-    const uint64_t slot = pending.arguments[static_cast<std::size_t>(index)];
-    if (slot == 0)
-        currentGame->Stop("out-argument " + std::to_string(index + 1) + " of native " +
-                          Hex(pending.hash) + " is null");
-    return reinterpret_cast<int32_t *>(static_cast<uintptr_t>(slot));
+    return reinterpret_cast<int32_t *>(ArgPointer(index, "out-argument ", " is null"));
 }
 
 // The host promises a result only in the low half of a slot. The upper half, and every slot

@@ -14,10 +14,6 @@ extern const char *const moduleFileName;
 // The folder holding the running executable, with '/' separators ("." if unknown).
 std::string ExecutableDirectory();
 
-// Makes a fresh, empty folder in the system's temporary folder. Returns its path, or an empty
-// string with the reason in `error`.
-std::string MakeTemporaryDirectory(std::string &error);
-
 // Makes the folder `name`; false with errno set when it cannot be made.
 bool MakeDirectory(const std::string &name);
 
@@ -37,6 +33,9 @@ ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::
 #ifdef _WIN32
 // GetLastError as "Windows error N: text".
 std::string LastErrorText();
+// Makes a fresh, empty folder in the system's temporary folder. Returns its path, or an empty
+// string with the reason in `error`. Linux has no need: pfe-sim makes its own there.
+std::string MakeTemporaryDirectory(std::string &error);
 #endif
 
 // The module stamps key messages with GetTickCount. On Linux that is the stand-in's virtual

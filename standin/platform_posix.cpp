@@ -4,10 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <vector>
 
 #include "standin/platform.h"
 
@@ -23,25 +20,6 @@ std::string ExecutableDirectory() {
     path[length] = '\0';
     std::string text(path);
     return text.substr(0, text.rfind('/'));
-}
-
-std::string MakeTemporaryDirectory(std::string &error) {
-    // TMPDIR names the folder when set; one that does not lead to a folder is an error, not a
-    // reason to put the files elsewhere.
-    std::error_code noTemp;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path(noTemp);
-    if (noTemp) {
-        error = "no temporary folder: " + noTemp.message();
-        return std::string();
-    }
-    const std::string pattern = (folder / "pfe-sim-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) == nullptr) {
-        error = std::strerror(errno);
-        return std::string();
-    }
-    return name.data();
 }
 
 bool MakeDirectory(const std::string &name) { return mkdir(name.c_str(), 0755) == 0; }
