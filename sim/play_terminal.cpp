@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "sim/printable.h"
+#include "standin/platform.h"
 
 namespace {
 
@@ -87,23 +88,12 @@ void StartColors() {
         init_pair(color, color, -1);
 }
 
-void Write(const std::string &text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const ssize_t written = write(STDOUT_FILENO, text.data() + at, text.size() - at);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return; // the terminal went away; the session ends by its input
-        at += static_cast<std::size_t>(written);
-    }
-}
-
 void PrintPlain(const std::vector<ScreenLine> &lines) {
     std::string text = "\r\n";
     for (const ScreenLine &line : lines)
         text += line.text + "\r\n";
-    if (text != printed)
-        Write(text);
+    if (text != printed) // a terminal gone away ends the session by its input
+        platform::WriteAll(STDOUT_FILENO, text);
     printed = text;
 }
 

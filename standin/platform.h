@@ -30,7 +30,11 @@ enum class ReadOutcome { read, unreadable, notRegularFile, tooLarge };
 ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::string &bytes,
                             std::string &why, std::uintmax_t *size = nullptr);
 
-#ifdef _WIN32
+#ifndef _WIN32
+// Writes all of `bytes`, again after an interruption; false when a write fails (EFBIG past
+// the file size limit, say).
+bool WriteAll(int descriptor, const std::string &bytes);
+#else
 // GetLastError as "Windows error N: text".
 std::string LastErrorText();
 // Makes a fresh, empty folder in the system's temporary folder. Returns its path, or an empty

@@ -43,6 +43,18 @@ static std::string KindOfFile(mode_t mode) {
     return "it is not a regular file";
 }
 
+bool WriteAll(int descriptor, const std::string &bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t count = write(descriptor, bytes.data() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        done += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
 // Reads up to size + 1 bytes: a file that grew or shrank since it was measured is refused.
 static bool ReadExactly(int descriptor, std::uintmax_t size, std::string &bytes, std::string &why) {
     bytes.resize(static_cast<std::size_t>(size) + 1);
