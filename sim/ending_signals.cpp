@@ -105,16 +105,12 @@ void OnCrashSignal(int number, siginfo_t *info, void *) {
         raise(number);
 }
 
-bool Ignored(int number) {
-    struct sigaction current {};
-    sigaction(number, nullptr, &current);
-    return (current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN;
-}
-
 void Catch(int number, void (*handler)(int, siginfo_t *, void *), int flags) {
-    if (Ignored(number))
-        return; // as a shell that set it (nohup) wants
     struct sigaction action {};
+    sigaction(number, nullptr, &action);
+    if ((action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_IGN)
+        return; // ignored, as a shell that set it (nohup) wants
+    action = {};
     sigemptyset(&action.sa_mask);
     action.sa_sigaction = handler;
     action.sa_flags = SA_SIGINFO | flags;

@@ -1,15 +1,8 @@
-// Tidying up before a signal ends pfe-sim. While an EndingSignals lives, every signal whose
-// default action ends the process, and that the process did not find ignored, is caught. The
-// handler does only what a signal handler may: it removes the folder given to it (a run's
-// temporary folder) and records the signal. An owner that polls (play, which first gives the
-// terminal back and lists its exports) then ends the process by EndBy; for any other owner the
-// handler ends it at once, by the same signal.
-//
-// With a crash function, the signals of a crash (SIGSEGV, SIGABRT ...) are caught too: the
-// function runs (it must be async-signal-safe), then the signal takes its earlier course.
-//
-// A write past the file size limit sends the process SIGXFSZ from itself: that one is let
-// pass, so the write fails and the writer says so.
+// Tidying up before a signal ends pfe-sim. While an EndingSignals lives, every ending signal
+// not found ignored is caught: the handler removes the owner's folder and records the signal.
+// An owner that polls (play) then ends the process by EndBy; otherwise the handler ends it by
+// the same signal. A crash function runs on a crash signal, which then takes its earlier
+// course. SIGXFSZ the process sent itself is let pass, so that the write fails and says so.
 #pragma once
 
 #include <string>

@@ -1,7 +1,4 @@
-// The editor's keys as pfe-sim knows them, in one table: the virtual-key code the game gets,
-// the word a session script writes, the name play shows, the terminal description's name for
-// the key (play asks the terminal library which key code it reads for it) and what the key
-// does, for play's hint line.
+// The editor's keys as pfe-sim knows them, in one table shared by session scripts and play.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +7,11 @@
 #include "standin/game_facts.h"
 
 struct EditorKey {
-    uint32_t virtualKey;
-    const char *scriptWord;
-    const char *displayName;
-    const char *terminfoName;
-    const char *does;
+    uint32_t virtualKey;      // the code the game gets
+    const char *scriptWord;   // as a session script writes it
+    const char *displayName;  // as play shows it
+    const char *terminfoName; // the terminal description's name for it
+    const char *does;         // for play's hint line
 };
 
 inline constexpr EditorKey editorKeys[] = {

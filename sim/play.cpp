@@ -116,8 +116,7 @@ class Session {
 };
 
 void Session::Aim(int step) {
-    const std::size_t count = aimTargets.size();
-    aimIndex = step > 0 ? (aimIndex + 1) % count : (aimIndex + count - 1) % count;
+    aimIndex = (aimIndex + aimTargets.size() + static_cast<std::size_t>(step)) % aimTargets.size();
     const int32_t target = aimTargets[aimIndex];
     game.world.freeAiming = target != 0;
     if (target != 0)

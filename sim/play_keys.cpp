@@ -14,6 +14,21 @@ namespace {
 constexpr int escapeKey = 27;
 constexpr int controlC = 3, controlD = 4, controlZ = 26;
 
+// play's own keys, beside the editor's.
+struct PlayControl {
+    int code;
+    PlayKey key;
+    const char *name;
+};
+const PlayControl playControls[] = {{'\t', PlayKey::aimNext, "Tab"},
+                                    {KEY_BTAB, PlayKey::aimPrevious, "Shift-Tab"},
+                                    {'q', PlayKey::quit, "q"},
+                                    {'Q', PlayKey::quit, "Q"},
+                                    {controlC, PlayKey::quit, "Ctrl-C"},
+                                    {controlD, PlayKey::quit, "Ctrl-D"},
+                                    {controlZ, PlayKey::suspend, "Ctrl-Z"},
+                                    {KEY_RESIZE, PlayKey::resize, ""}};
+
 std::map<int, const EditorKey *> keyCodes; // the library's code for each key of the table
 // Keys are read through a pad: reading through a window would first draw it, and on a plain
 // terminal that prints a blank screen below play's.
@@ -32,25 +47,10 @@ DecodedKey Decode(int code) {
     const auto found = keyCodes.find(code);
     if (found != keyCodes.end())
         return Key(PlayKey::gameKey, found->second->displayName, found->second->virtualKey);
-    switch (code) {
-    case '\t':
-        return Key(PlayKey::aimNext, "Tab");
-    case KEY_BTAB:
-        return Key(PlayKey::aimPrevious, "Shift-Tab");
-    case 'q':
-    case 'Q':
-        return Key(PlayKey::quit, std::string(1, static_cast<char>(code)));
-    case controlC:
-        return Key(PlayKey::quit, "Ctrl-C");
-    case controlD:
-        return Key(PlayKey::quit, "Ctrl-D");
-    case controlZ:
-        return Key(PlayKey::suspend, "Ctrl-Z");
-    case KEY_RESIZE:
-        return Key(PlayKey::resize, "");
-    default:
-        return Key(PlayKey::other, NameOf(code));
-    }
+    for (const PlayControl &control : playControls)
+        if (control.code == code)
+            return Key(control.key, control.name);
+    return Key(PlayKey::other, NameOf(code));
 }
 
 } // namespace
@@ -104,27 +104,17 @@ std::string HintLine() {
     return line + " | Tab aim | q quit | ^Z suspend";
 }
 
+// After a quit nothing counts: the session ends before its turn would come. Only the keys that
+// take a turn of the game count against the limit.
 bool KeyQueue::Push(const DecodedKey &key) {
-    if (quitWaiting)
-        return false; // the session ends before its turn would come
-    switch (key.key) {
-    case PlayKey::none:
-    case PlayKey::other:
-    case PlayKey::resize:
+    const bool quit = key.key == PlayKey::quit, suspend = key.key == PlayKey::suspend;
+    const bool turn = key.key == PlayKey::gameKey || key.key == PlayKey::aimNext ||
+                      key.key == PlayKey::aimPrevious;
+    if (quitWaiting || (suspend && suspendWaiting) || (turn && keys.size() >= limit) ||
+        !(quit || suspend || turn))
         return false;
-    case PlayKey::quit:
-        quitWaiting = true;
-        break;
-    case PlayKey::suspend:
-        if (suspendWaiting)
-            return false;
-        suspendWaiting = true;
-        break;
-    default:
-        if (keys.size() >= limit)
-            return false;
-        break;
-    }
+    quitWaiting = quit;
+    suspendWaiting = suspendWaiting || suspend;
     keys.push_back(key);
     return true;
 }

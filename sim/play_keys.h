@@ -1,7 +1,5 @@
-// play's keys: what the terminal library read, as play's keys, and the keys that wait for
-// their frame. The editor's keys come from the key table (sim/keys.h); the terminal library
-// (ncurses) decodes the terminal's sequences for them by the terminal's description and tells
-// Esc from Alt with a key by its delay.
+// play's keys, decoded by the terminal library (ncurses) from the terminal's description, and
+// the keys that wait for their frame. The editor's keys come from sim/keys.h.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,5 @@
-// What play draws around the game's screen: the window of the grid that the terminal has room
-// for, and the lines below it: where exports go (or why the last one failed), the ped edited
-// and the one aimed at, the last key's message. Text from outside (folder and file names,
-// the module's texts) is shown with its control bytes escaped (sim/printable.h).
+// What play draws around the game's screen: the window of the grid the terminal has room
+// for, and the lines below it. Text from outside is shown escaped (sim/printable.h).
 #pragma once
 
 #include <string>

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "sim/printable.h"
+#include "standin/platform.h"
 
 namespace {
 
@@ -87,23 +88,12 @@ void StartColors() {
         init_pair(color, color, -1);
 }
 
-void Write(const std::string &text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const ssize_t written = write(STDOUT_FILENO, text.data() + at, text.size() - at);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return; // the terminal went away; the session ends by its input
-        at += static_cast<std::size_t>(written);
-    }
-}
-
 void PrintPlain(const std::vector<ScreenLine> &lines) {
     std::string text = "\r\n";
     for (const ScreenLine &line : lines)
         text += line.text + "\r\n";
-    if (text != printed)
-        Write(text);
+    if (text != printed) // a terminal gone away ends the session by its input
+        platform::WriteAll(STDOUT_FILENO, text);
     printed = text;
 }
 
@@ -122,6 +112,15 @@ void Draw(const std::vector<ScreenLine> &lines) {
         }
     }
     refresh();
+}
+
+// Play's modes back on the terminal, and the next screen drawn whole.
+void TakeAgain() {
+    reset_prog_mode();
+    if (!plain)
+        clearok(curscr, TRUE);
+    shown.clear();
+    printed.clear();
 }
 
 } // namespace
@@ -202,11 +201,7 @@ std::string Suspend() {
     continued = 0;
     endwin();
     kill(0, SIGTSTP);
-    reset_prog_mode();
-    if (!plain)
-        clearok(curscr, TRUE);
-    shown.clear();
-    printed.clear();
+    TakeAgain();
     return continued != 0 ? ""
                           : "Ctrl-Z does nothing here: no shell with job control could resume play";
 }
@@ -215,11 +210,7 @@ bool Resumed() {
     if (continued == 0)
         return false;
     continued = 0;
-    reset_prog_mode();
-    if (!plain)
-        clearok(curscr, TRUE);
-    shown.clear();
-    printed.clear();
+    TakeAgain();
     return true;
 }
 

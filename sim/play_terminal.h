@@ -1,10 +1,7 @@
-// play's terminal, through the terminal library (ncurses): its modes (keys one by one, no
-// echo, no signals from the keyboard, so that Ctrl-C and Ctrl-Z wait their turn like any
-// key), the alternate screen, the cursor, colour by the terminal's description, its size,
-// and stopping and resuming (the library gives the terminal back on SIGTSTP and takes it
-// again). A terminal whose description cannot move the cursor (TERM=dumb) gets plain lines,
-// each new screen printed below the last. One play a terminal: a lock on the terminal's
-// device keeps a second one out, which would otherwise take the modes from under the first.
+// play's terminal, through ncurses. The keyboard sends no signals, so that Ctrl-C and Ctrl-Z
+// wait their turn like any key. A terminal that cannot move the cursor (TERM=dumb) gets each
+// new screen printed below the last. A lock on the terminal's device keeps a second play out,
+// which would otherwise take the modes from under the first.
 #pragma once
 
 #include <string>

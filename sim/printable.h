@@ -1,6 +1,5 @@
-// Text from outside pfe-sim (file and folder names, script words, drawn texts) made fit for one
-// line of a message on a terminal: control bytes written as escapes, so that none reaches the
-// terminal raw, and a long text cut.
+// Text from outside pfe-sim made fit for one line of a message on a terminal: no control byte
+// reaches the terminal raw, and a long text is cut.
 #pragma once
 
 #include <cstddef>

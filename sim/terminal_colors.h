@@ -1,6 +1,5 @@
 // Colour in pfe-sim's printed output by the terminal's description (terminfo), not by
-// sequences of our own: the description of TERM says whether the terminal has colours and
-// how to set them.
+// sequences of our own.
 #pragma once
 
 #include <string>

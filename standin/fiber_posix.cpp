@@ -54,23 +54,17 @@ struct Fiber::Impl {
 
 static thread_local Fiber *currentFiber = nullptr;
 
-static void StartSwitch(void **fakeStack, const void *bottom, std::size_t size) {
+static void StartSwitch([[maybe_unused]] void **fakeStack, [[maybe_unused]] const void *bottom,
+                        [[maybe_unused]] std::size_t size) {
 #ifdef PFE_ASAN
     __sanitizer_start_switch_fiber(fakeStack, bottom, size);
-#else
-    (void)fakeStack;
-    (void)bottom;
-    (void)size;
 #endif
 }
 
-static void FinishSwitch(void *fakeStack, const void **bottom, std::size_t *size) {
+static void FinishSwitch([[maybe_unused]] void *fakeStack, [[maybe_unused]] const void **bottom,
+                         [[maybe_unused]] std::size_t *size) {
 #ifdef PFE_ASAN
     __sanitizer_finish_switch_fiber(fakeStack, bottom, size);
-#else
-    (void)fakeStack;
-    (void)bottom;
-    (void)size;
 #endif
 }
 

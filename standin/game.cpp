@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 #include "standin/fiber.h"
 #include "standin/module_loader.h"
@@ -42,14 +43,9 @@ Game *Game::Current() { return currentGame; }
 
 // Marks the span in which the module's entry point may run, so that its host calls are
 // recorded as the entry point's.
-class EntryPointScope {
-  public:
+struct EntryPointScope {
     explicit EntryPointScope(bool &flag) : running(flag) { running = true; }
     ~EntryPointScope() { running = false; }
-    EntryPointScope(const EntryPointScope &) = delete;
-    EntryPointScope &operator=(const EntryPointScope &) = delete;
-
-  private:
     bool &running;
 };
 
@@ -113,13 +109,9 @@ std::string Game::ForgetRegistrations() {
 void Game::RecordEntryPointCall(HostFunction function, const void *owner, const void *callback) {
     if (!inEntryPoint)
         return;
-    EntryPointCall call;
-    call.function = function;
-    call.module = owner;
-    call.callback = callback;
-    if (function == HostFunction::native)
-        call.native = pending;
-    entryPointCalls.push_back(std::move(call));
+    entryPointCalls.push_back(
+        EntryPointCall{function, owner, callback,
+                       function == HostFunction::native ? pending : NativeCallRecord{}});
 }
 
 // ---- frames --------------------------------------------------------------------------------
@@ -169,11 +161,9 @@ bool Game::ScriptRunning() const {
 void Game::RaiseStop() {
     if (stopReason.empty())
         return;
-    std::string reason = stopReason;
-    stopReason.clear();
     // Leave the stopped script behind for good; the run cannot go on.
     scripts.clear();
-    throw GameError(GameError::Kind::ruleBroken, reason);
+    throw GameError(GameError::Kind::ruleBroken, std::exchange(stopReason, {}));
 }
 
 void Game::Stop(const std::string &reason) {
@@ -183,9 +173,7 @@ void Game::Stop(const std::string &reason) {
         // Unwind the script's frames (so nothing they hold leaks) back to the fiber's start.
         throw ScriptAbandoned();
     }
-    std::string message = stopReason;
-    stopReason.clear();
-    throw GameError(GameError::Kind::ruleBroken, message);
+    throw GameError(GameError::Kind::ruleBroken, std::exchange(stopReason, {}));
 }
 
 // ---- keyboard ------------------------------------------------------------------------------
@@ -214,11 +202,10 @@ void Game::HostScriptRegister(void *owner, ScriptMainFunction scriptMain) {
         Stop("scriptRegister was given no script function");
     RecordEntryPointCall(HostFunction::scriptRegister, owner,
                          reinterpret_cast<const void *>(scriptMain));
-    Script script;
+    Script &script = scripts.emplace_back();
     script.module = owner;
     script.main = scriptMain;
     script.waitStart = Now();
-    scripts.push_back(std::move(script));
 }
 
 // The real host stops a script that never returns by forgetting its fiber; so do we.
@@ -226,12 +213,7 @@ void Game::HostScriptUnregister(void *owner) {
     if (Fiber::Current() != nullptr)
         Stop("scriptUnregister was called from a script fiber");
     RecordEntryPointCall(HostFunction::scriptUnregister, owner, nullptr);
-    for (auto it = scripts.begin(); it != scripts.end();) {
-        if (it->module == owner)
-            it = scripts.erase(it);
-        else
-            ++it;
-    }
+    std::erase_if(scripts, [owner](const Script &script) { return script.module == owner; });
 }
 
 void Game::HostScriptWait(uint32_t milliseconds) {
@@ -325,24 +307,25 @@ uint32_t Game::ArgUnsigned(int index) const {
 
 float Game::ArgFloat(int index) const { return SlotFloat(ArgUnsigned(index)); }
 
-const char *Game::ArgString(int index) {
+// A pointer argument: a null one stops the run, as "<KIND> N of native H<FAULT>".
+uintptr_t Game::ArgPointer(int index, const char *kind, const char *fault) const {
     CheckArgument(index);
     const uint64_t slot = pending.arguments[static_cast<std::size_t>(index)];
     if (slot == 0)
-        currentGame->Stop("argument " + std::to_string(index + 1) + " of native " +
-                          Hex(pending.hash) + " is a null string");
-    const char *text = reinterpret_cast<const char *>(static_cast<uintptr_t>(slot));
+        currentGame->Stop(kind + std::to_string(index + 1) + " of native " + Hex(pending.hash) +
+                          fault);
+    return static_cast<uintptr_t>(slot);
+}
+
+const char *Game::ArgString(int index) {
+    const char *text =
+        reinterpret_cast<const char *>(ArgPointer(index, "argument ", " is a null string"));
     pending.text = text;
     return text;
 }
 
 int32_t *Game::ArgOut(int index) const {
-    CheckArgument(index);
-    const uint64_t slot = pending.arguments[static_cast<std::size_t>(index)];
-    if (slot == 0)
-        currentGame->Stop("out-argument " + std::to_string(index + 1) + " of native " +
-                          Hex(pending.hash) + " is null");
-    return reinterpret_cast<int32_t *>(static_cast<uintptr_t>(slot));
+    return reinterpret_cast<int32_t *>(ArgPointer(index, "out-argument ", " is null"));
 }
 
 // The host promises a result only in the low half of a slot. The upper half, and every slot

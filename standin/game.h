@@ -148,6 +148,7 @@ class Game {
         uint32_t waitMs = 0;
     };
     void CheckArgument(int index) const;
+    uintptr_t ArgPointer(int index, const char *kind, const char *fault) const;
     void RaiseStop(); // from the runner: report a stop the fiber recorded
     void RecordEntryPointCall(HostFunction function, const void *owner, const void *callback);
     std::string ForgetRegistrations(); // says what was still registered

@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -23,14 +22,6 @@
 
 [[noreturn]] static void Refuse(const std::string &path, const std::string &why) {
     throw GameError(GameError::Kind::moduleRefused, "cannot load module " + path + ": " + why);
-}
-
-static std::string ReadModule(const std::string &path) {
-    std::string bytes;
-    std::string why;
-    if (platform::ReadRegularFile(path, moduleSizeLimit, bytes, why) != platform::ReadOutcome::read)
-        Refuse(path, why);
-    return bytes;
 }
 
 // Whether [offset, offset + size) lies within a file of `length` bytes, without overflow.
@@ -79,26 +70,13 @@ static void CheckElfImage(const std::string &path, const std::string &image) {
                          std::to_string(length));
 }
 
-static bool WriteAll(int descriptor, const std::string &bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t count = write(descriptor, bytes.data() + done, bytes.size() - done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0) // EFBIG past the file size limit: SIGXFSZ is ignored
-            return false;
-        done += static_cast<std::size_t>(count);
-    }
-    return true;
-}
-
 // The copy is sealed once written: nothing can change or cut it while it is mapped. A memory
 // file counts against the file size limit (ulimit -f); where no copy can be made, -1 says
 // that the module is to be loaded from its own path.
 static int CopyIntoMemory(const std::string &path, const std::string &image) {
     const std::string base = path.substr(path.rfind('/') + 1);
     const int descriptor = memfd_create(base.c_str(), MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    if (descriptor >= 0 && WriteAll(descriptor, image) &&
+    if (descriptor >= 0 && platform::WriteAll(descriptor, image) &&
         fcntl(descriptor, F_ADD_SEALS, F_SEAL_WRITE | F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) ==
             0)
         return descriptor;
@@ -132,7 +110,10 @@ static std::string LoaderError(const std::string &name, const std::string &path)
 }
 
 LoadedModule::LoadedModule(const std::string &path) {
-    const std::string image = ReadModule(path);
+    std::string image, unread;
+    if (platform::ReadRegularFile(path, moduleSizeLimit, image, unread) !=
+        platform::ReadOutcome::read)
+        Refuse(path, unread);
     CheckElfImage(path, image);
     memoryFile = CopyIntoMemory(path, image);
     const std::string name = memoryFile >= 0 ? "/proc/self/fd/" + std::to_string(memoryFile)

@@ -31,8 +31,7 @@ void RequestAnimDict(Game &game) {
 }
 
 void HasAnimDictLoaded(Game &game) {
-    const bool loaded = game.world.DictionaryLoaded(StringArgument(game, 0), game.FrameNumber());
-    game.ResultInt(loaded ? 1 : 0);
+    game.ResultInt(game.world.DictionaryLoaded(StringArgument(game, 0), game.FrameNumber()));
 }
 
 void GetEntityPlayerIsFreeAimingAt(Game &game) {
@@ -95,9 +94,7 @@ void TaskPlayAnim(Game &game) {
 
 void HideHudAndRadarThisFrame(Game &) {}
 
-void DoesCamExist(Game &game) {
-    game.ResultInt(game.world.FindCamera(game.ArgInt(0)) != nullptr ? 1 : 0);
-}
+void DoesCamExist(Game &game) { game.ResultInt(game.world.FindCamera(game.ArgInt(0)) != nullptr); }
 
 void CreateCam(Game &game) {
     const uint32_t type = game.ArgUnsigned(0);

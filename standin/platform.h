@@ -14,10 +14,6 @@ extern const char *const moduleFileName;
 // The folder holding the running executable, with '/' separators ("." if unknown).
 std::string ExecutableDirectory();
 
-// Makes a fresh, empty folder in the system's temporary folder. Returns its path, or an empty
-// string with the reason in `error`.
-std::string MakeTemporaryDirectory(std::string &error);
-
 // Makes the folder `name`; false with errno set when it cannot be made.
 bool MakeDirectory(const std::string &name);
 
@@ -34,9 +30,16 @@ enum class ReadOutcome { read, unreadable, notRegularFile, tooLarge };
 ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::string &bytes,
                             std::string &why, std::uintmax_t *size = nullptr);
 
-#ifdef _WIN32
+#ifndef _WIN32
+// Writes all of `bytes`, again after an interruption; false when a write fails (EFBIG past
+// the file size limit, say).
+bool WriteAll(int descriptor, const std::string &bytes);
+#else
 // GetLastError as "Windows error N: text".
 std::string LastErrorText();
+// Makes a fresh, empty folder in the system's temporary folder. Returns its path, or an empty
+// string with the reason in `error`. Linux has no need: pfe-sim makes its own there.
+std::string MakeTemporaryDirectory(std::string &error);
 #endif
 
 // The module stamps key messages with GetTickCount. On Linux that is the stand-in's virtual

@@ -4,10 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <vector>
 
 #include "standin/platform.h"
 
@@ -23,25 +20,6 @@ std::string ExecutableDirectory() {
     path[length] = '\0';
     std::string text(path);
     return text.substr(0, text.rfind('/'));
-}
-
-std::string MakeTemporaryDirectory(std::string &error) {
-    // TMPDIR names the folder when set; one that does not lead to a folder is an error, not a
-    // reason to put the files elsewhere.
-    std::error_code noTemp;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path(noTemp);
-    if (noTemp) {
-        error = "no temporary folder: " + noTemp.message();
-        return std::string();
-    }
-    const std::string pattern = (folder / "pfe-sim-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) == nullptr) {
-        error = std::strerror(errno);
-        return std::string();
-    }
-    return name.data();
 }
 
 bool MakeDirectory(const std::string &name) { return mkdir(name.c_str(), 0755) == 0; }
@@ -63,6 +41,18 @@ static std::string KindOfFile(mode_t mode) {
     if (S_ISSOCK(mode))
         return "it is a socket, not a regular file";
     return "it is not a regular file";
+}
+
+bool WriteAll(int descriptor, const std::string &bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t count = write(descriptor, bytes.data() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        done += static_cast<std::size_t>(count);
+    }
+    return true;
 }
 
 // Reads up to size + 1 bytes: a file that grew or shrank since it was measured is refused.

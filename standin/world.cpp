@@ -44,8 +44,7 @@ WorldEntity &SpawnDefaultPlayer(World &world) {
 bool World::Exists(int32_t handle) const { return entities.count(handle) != 0; }
 
 WorldEntity *World::Find(int32_t handle) {
-    auto found = entities.find(handle);
-    return found == entities.end() ? nullptr : &found->second;
+    return const_cast<WorldEntity *>(static_cast<const World *>(this)->Find(handle));
 }
 
 const WorldEntity *World::Find(int32_t handle) const {
@@ -104,11 +103,10 @@ int32_t World::CreateCamera(uint32_t type) {
         --failingCameraCreations;
         return handle;
     }
-    WorldCamera camera;
+    WorldCamera &camera = cameras[handle];
     camera.handle = handle;
     camera.type = type;
-    cameras[camera.handle] = camera;
-    return camera.handle;
+    return handle;
 }
 
 WorldCamera *World::FindCamera(int32_t handle) {
@@ -140,9 +138,7 @@ Vec3 World::OffsetPoint(const WorldEntity &entity, Vec3 offset) {
     const double radians = static_cast<double>(entity.heading) * 3.14159265358979323846 / 180.0;
     const double c = std::cos(radians);
     const double s = std::sin(radians);
-    Vec3 point;
-    point.x = static_cast<float>(entity.position.x + offset.x * c - offset.y * s);
-    point.y = static_cast<float>(entity.position.y + offset.x * s + offset.y * c);
-    point.z = entity.position.z + offset.z;
-    return point;
+    return Vec3{static_cast<float>(entity.position.x + offset.x * c - offset.y * s),
+                static_cast<float>(entity.position.y + offset.x * s + offset.y * c),
+                entity.position.z + offset.z};
 }
