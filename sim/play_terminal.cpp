@@ -191,8 +191,10 @@ void Show(const std::vector<ScreenLine> &lines) {
 }
 
 // The whole job stops (a script that ran play with it), so that its shell sees the job
-// stopped and takes the terminal; the library's handler of SIGTSTP takes the terminal again on
-// SIGCONT. The terminal is given back first: the shell writes as soon as the job stops. Where
+// stopped and takes the terminal; play takes it again once continued. The terminal is given
+// back first: the shell writes as soon as the job stops. The stop is taken at its default,
+// past the library's handler of SIGTSTP (kept for a stop sent from outside), which does not
+// keep errno and would give the terminal back a second time. Where
 // no shell could resume play (a process group that no shell with job control leads), the
 // system does not stop it at all.
 std::string Suspend() {
@@ -200,7 +202,12 @@ std::string Suspend() {
         return "Ctrl-Z does nothing here: stopping was turned off when play began";
     continued = 0;
     endwin();
+    struct sigaction stop {
+    }, library{};
+    stop.sa_handler = SIG_DFL;
+    sigaction(SIGTSTP, &stop, &library);
     kill(0, SIGTSTP);
+    sigaction(SIGTSTP, &library, nullptr);
     TakeAgain();
     return continued != 0 ? ""
                           : "Ctrl-Z does nothing here: no shell with job control could resume play";
