@@ -14,6 +14,9 @@ static constexpr float listX = 0.03f;
 static constexpr float listY = 0.06f;
 static constexpr float markerX = 0.02f;
 static constexpr float rowPitch = 0.01665f; // line pitch of the list text at its scale
+// One press of Right or Left from 0.0 lands exactly on the export's threshold
+// (exportThreshold in xml_export.cpp), so a feature changed by one step is written: keep the two
+// the same single-precision constant.
 static constexpr float valueStep = 0.1f;
 // Room for the 54 lines as they usually are (about 1,600 characters), taken once per pass
 // instead of growing the text line by line.

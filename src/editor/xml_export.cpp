@@ -16,6 +16,7 @@ static const char *const xmlItemBlock = "        <Item>\n"
                                         "          <value value=\"%f\"/>\n"
                                         "        </Item>\n";
 static const char *const xmlClosingLine = "      </expressions>";
+// The arrow keys' step (valueStep in feature_overlay.cpp): one step from 0.0 is written.
 static constexpr float exportThreshold = 0.1f;
 
 std::string BuildExpressionsXml() {
