@@ -350,6 +350,9 @@ int main(int argc, char **argv) {
                 const std::unique_ptr<Game> owner = std::make_unique<Game>();
                 Game &game = *owner;
                 PrepareWorld(game);
+                // The editor asked for its pose dictionary on its first pass; the floor's
+                // steady passes only play from it.
+                game.world.RequestDictionary(floorShape.dictionary, 0);
                 static int floorModule;
                 game.HostScriptRegister(&floorModule, FloorMain);
                 game.RunFrames(10);
