@@ -11,19 +11,21 @@
 
 socket=$work/tmux-socket
 tmux_() { tmux -S "$socket" "$@"; }
+# The server goes first, with the shells that would write a play's status into the folder.
 end_plays() {
-  for pid in "$work"/*.pid; do [ -s "$pid" ] && kill -KILL "$(cat "$pid")" 2>/dev/null; done
   tmux_ kill-server 2>/dev/null
+  for pid in "$work"/*.pid; do [ -s "$pid" ] && kill -KILL "$(cat "$pid")" 2>/dev/null; done
   chmod -R u+rwx "$work" 2>/dev/null
-  rm -rf "$work"
+  rm -rf "$work" 2>/dev/null || { sleep 0.2; rm -rf "$work"; }
 }
 trap end_plays EXIT
 trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
 setsid sh -c 'while kill -0 "$2" 2>/dev/null; do sleep 1; done
+  tmux -S "$1/tmux-socket" kill-server
   for pid in "$1"/*.pid; do [ -s "$pid" ] && kill -KILL "$(cat "$pid")"; done
-  tmux -S "$1/tmux-socket" kill-server; rm -rf "$1"' watchdog "$work" $$ </dev/null >/dev/null 2>&1 &
+  rm -rf "$1" || { sleep 0.2; rm -rf "$1"; }' watchdog "$work" $$ </dev/null >/dev/null 2>&1 &
 
 # start NAME [COLUMNS ROWS [DIRECTORY [COMMAND...]]]: COMMAND (default: pfe-sim play) in a
 # terminal of 130x70 (or the size given), in DIRECTORY (default: the scratch directory). In
