@@ -31,6 +31,25 @@ for signal in "${signals[@]}"; do
   ended "sig$signal" "$status"
 done
 
+# A signal between F8's frame and the next still lists the export: the file is written in
+# F8's frame, the editor says "Wrote" only in the next. SIGSTOP holds play in that window.
+export=Moulary_PLAYER_ZERO.xml
+for try in 1 2 3 4 5; do
+  start "last$try" && started "last$try" && tmux_ send-keys -t "last$try" F7
+  expect_screen "last$try" "Press F8 to save XML"
+  rm -f "$export" && tmux_ send-keys -t "last$try" F8
+  deadline=$((SECONDS + 15))
+  until [ -e "$export" ] || [ $SECONDS -ge $deadline ]; do :; done
+  kill -STOP "$(cat "last$try.pid")" && sleep 0.3
+  screen "last$try" | grep -q Wrote || break
+  kill -KILL "$(cat "last$try.pid")"
+done
+[ -e "$export" ] && ! screen "last$try" | grep -q Wrote || fail "last: F8's frame never caught"
+kill -TERM "$(cat "last$try.pid")" && kill -CONT "$(cat "last$try.pid")"
+wait_file "last$try.after" && screen "last$try" | grep -qF "exported $work/$export" ||
+  fail "last: an export of play's last frame is not listed:"$'\n'"$(screen "last$try" | tail -3)"
+ended "last$try" 143
+
 # Nothing of a play test outlives it, even killed outright: its plays and tmux server end.
 sim=$sim src=$src out=$work bash -c '. "$src/tests/cli/lib.sh"; . "$src/tests/cli/play_lib.sh"
   start orphan; started orphan; cp "$work/orphan.pid" "$out"; echo "$work" >"$out/orphan.work"
