@@ -1,7 +1,6 @@
-// ucontext fibers with sanitizer annotations. Every switch is announced to the address
-// sanitizer (start/finish_switch_fiber) and to the thread sanitizer (switch_to_fiber), so
-// both follow the stacks correctly. Each stack has an inaccessible guard page below it: a
-// script that overflows its stack dies of SIGSEGV there instead of writing over the heap.
+// ucontext fibers. Every switch is announced to the sanitizers GCC builds with, so that they
+// follow the stacks. An inaccessible guard page below each stack makes an overflow die of
+// SIGSEGV there instead of writing over the heap.
 
 #include <sys/mman.h>
 #include <ucontext.h>
@@ -13,26 +12,11 @@
 
 #include "standin/fiber.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define PFE_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PFE_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_THREAD__)
-#define PFE_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define PFE_TSAN 1
-#endif
-#endif
-
-#ifdef PFE_ASAN
+#ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/asan_interface.h>
 #include <sanitizer/common_interface_defs.h>
 #endif
-#ifdef PFE_TSAN
+#ifdef __SANITIZE_THREAD__
 #include <sanitizer/tsan_interface.h>
 #endif
 
@@ -56,14 +40,14 @@ static thread_local Fiber *currentFiber = nullptr;
 
 static void StartSwitch([[maybe_unused]] void **fakeStack, [[maybe_unused]] const void *bottom,
                         [[maybe_unused]] std::size_t size) {
-#ifdef PFE_ASAN
+#ifdef __SANITIZE_ADDRESS__
     __sanitizer_start_switch_fiber(fakeStack, bottom, size);
 #endif
 }
 
 static void FinishSwitch([[maybe_unused]] void *fakeStack, [[maybe_unused]] const void **bottom,
                          [[maybe_unused]] std::size_t *size) {
-#ifdef PFE_ASAN
+#ifdef __SANITIZE_ADDRESS__
     __sanitizer_finish_switch_fiber(fakeStack, bottom, size);
 #endif
 }
@@ -76,7 +60,7 @@ static void FiberEntry(unsigned int high, unsigned int low) {
     impl->finished = true;
     // A null fake-stack save tells the address sanitizer this stack is done for.
     StartSwitch(nullptr, impl->callerStackBottom, impl->callerStackSize);
-#ifdef PFE_TSAN
+#ifdef __SANITIZE_THREAD__
     __tsan_switch_to_fiber(impl->tsanCaller, 0);
 #endif
     setcontext(&impl->caller);
@@ -104,17 +88,17 @@ Fiber::Fiber(std::function<void()> body, std::size_t stackSize) : impl(std::make
     makecontext(&impl->context, reinterpret_cast<void (*)()>(FiberEntry), 2,
                 static_cast<unsigned int>(address >> 32),
                 static_cast<unsigned int>(address & 0xFFFFFFFFu));
-#ifdef PFE_TSAN
+#ifdef __SANITIZE_THREAD__
     impl->tsanFiber = __tsan_create_fiber(0);
 #endif
 }
 
 Fiber::~Fiber() {
-#ifdef PFE_TSAN
+#ifdef __SANITIZE_THREAD__
     if (impl->tsanFiber != nullptr)
         __tsan_destroy_fiber(impl->tsanFiber);
 #endif
-#ifdef PFE_ASAN
+#ifdef __SANITIZE_ADDRESS__
     // The abandoned stack may still carry poisoned frames; clear them before it is reused.
     __asan_unpoison_memory_region(impl->stack, impl->stackSize);
 #endif
@@ -128,7 +112,7 @@ void Fiber::Resume() {
     currentFiber = this;
     void *fakeStack = nullptr;
     StartSwitch(&fakeStack, impl->stack, impl->stackSize);
-#ifdef PFE_TSAN
+#ifdef __SANITIZE_THREAD__
     impl->tsanCaller = __tsan_get_current_fiber();
     __tsan_switch_to_fiber(impl->tsanFiber, 0);
 #endif
@@ -144,7 +128,7 @@ void Fiber::Yield() {
     Impl *impl = self->impl.get();
     void *fakeStack = nullptr;
     StartSwitch(&fakeStack, impl->callerStackBottom, impl->callerStackSize);
-#ifdef PFE_TSAN
+#ifdef __SANITIZE_THREAD__
     __tsan_switch_to_fiber(impl->tsanCaller, 0);
 #endif
     swapcontext(&impl->context, &impl->caller);

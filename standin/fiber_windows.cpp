@@ -1,7 +1,6 @@
-// Windows fibers. The runner's thread becomes a fiber the first time it resumes a script, so
-// that the script can switch back to it; a script fiber whose body has returned parks itself
-// on the runner for good, since a fiber procedure must never return. The system guards each
-// fiber's stack with a guard page of its own, so an overflow ends the run there.
+// Windows fibers. The runner's thread becomes a fiber at its first resume, for the script to
+// switch back to; a fiber procedure must never return, so a finished body parks on the runner.
+// The system guards each fiber's stack, so an overflow ends the run there.
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

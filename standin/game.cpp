@@ -30,8 +30,7 @@ Game::~Game() {
     try {
         if (module)
             UnloadModule();
-    } catch (const std::exception &) {
-        // The run is over either way; the stop was reported where it happened.
+    } catch (const std::exception &) { // the run is over; the stop was reported where it happened
     }
     scripts.clear();
     currentGame = nullptr;
@@ -41,8 +40,7 @@ Game *Game::Current() { return currentGame; }
 
 // ---- the module ----------------------------------------------------------------------------
 
-// Marks the span in which the module's entry point may run, so that its host calls are
-// recorded as the entry point's.
+// The span in which the entry point runs: its host calls are recorded as its own.
 struct EntryPointScope {
     explicit EntryPointScope(bool &flag) : running(flag) { running = true; }
     ~EntryPointScope() { running = false; }
@@ -131,8 +129,7 @@ void Game::RunFrame() {
             script.fiber = std::make_unique<Fiber>([main] {
                 try {
                     main();
-                } catch (const ScriptAbandoned &) {
-                    // Stop() unwound the script's own frames; RunFrame reports the reason.
+                } catch (const ScriptAbandoned &) { // Stop() unwound it; RunFrame says why
                 }
             });
         }
@@ -169,10 +166,8 @@ void Game::RaiseStop() {
 void Game::Stop(const std::string &reason) {
     if (stopReason.empty())
         stopReason = reason;
-    if (Fiber::Current() != nullptr) {
-        // Unwind the script's frames (so nothing they hold leaks) back to the fiber's start.
+    if (Fiber::Current() != nullptr) // unwind the script's frames back to the fiber's start
         throw ScriptAbandoned();
-    }
     throw GameError(GameError::Kind::ruleBroken, std::exchange(stopReason, {}));
 }
 
@@ -328,10 +323,9 @@ int32_t *Game::ArgOut(int index) const {
     return reinterpret_cast<int32_t *>(ArgPointer(index, "out-argument ", " is null"));
 }
 
-// The host promises a result only in the low half of a slot. The upper half, and every slot
-// the native leaves unwritten, hold garbage that differs from call to call and from slot to
-// slot, yet is the same in every run: a module that reads a whole slot gets a handle or a hash
-// that is wrong, and passing it on stops the run.
+// The host promises a result only in the low half of a slot. The rest holds garbage that
+// varies by call and slot, yet is the same in every run: a module that reads a whole slot
+// passes on a wrong handle or hash, which stops the run.
 uint64_t Game::ResultGarbage(std::size_t slot) const {
     return 0xA5000000u | ((nativeCallsAnswered * 4 + slot) & 0x00FFFFFFu);
 }

@@ -31,10 +31,8 @@ struct DrawnText {
 constexpr int maxNativeArguments = 16;
 
 struct NativeCallRecord {
-    uint64_t frame = 0; // the last frame run when the call was made
-    // Made by the module's entry point, not in a frame: the calls of its unload, which in the
-    // game run on the host's loader thread, outside the script fiber.
-    bool unload = false;
+    uint64_t frame = 0;  // the last frame run when the call was made
+    bool unload = false; // made by the entry point (the loader's thread in the game), not a frame
     uint64_t hash = 0;
     int argumentCount = 0;
     std::array<uint64_t, maxNativeArguments> arguments{};
@@ -50,9 +48,8 @@ enum class HostFunction {
     native
 };
 
-// One host function call made by the module's entry point (or its static set-up and
-// tear-down), in the order made: what the module does when it is loaded, unloaded or told of
-// a thread event.
+// A host function call made by the module's entry point or its static set-up and tear-down:
+// what the module does when it is loaded, unloaded or told of a thread event.
 struct EntryPointCall {
     HostFunction function = HostFunction::native;
     const void *module = nullptr;   // the module handle given to the script functions
@@ -74,18 +71,15 @@ class Game {
 
     // ---- the module ----
     // A fresh copy, attached with reason 1. Throws GameError when it cannot be loaded
-    // (moduleRefused), or when its entry point answers false (ruleBroken); the load is then
-    // undone.
+    // (moduleRefused) or its entry point answers false (ruleBroken); the load is undone.
     void LoadModule(const std::string &path);
-    // Detached with reason 0, then closed. Throws GameError (ruleBroken) when the entry point
-    // answers false, or when the module left its script or keyboard handler registered; either
-    // way the module is gone afterwards and nothing of it is left with the host.
+    // Detached with reason 0, then closed: gone either way. Throws GameError (ruleBroken) when
+    // the entry point answers false or the module left its script or keyboard handler.
     void UnloadModule();
     bool ModuleLoaded() const;
     const void *ModuleHandle() const;         // the handle the entry point is given; null when none
     int CallModuleEntry(unsigned int reason); // as the loader does for thread events
-    // The host calls of the entry point since the last LoadModule: attach, thread events and
-    // detach. Native calls made there also appear in FrameCalls().
+    // The entry point's host calls since the last LoadModule (natives also in FrameCalls()).
     const std::vector<EntryPointCall> &EntryPointCalls() const { return entryPointCalls; }
 
     // ---- frames and clock ----

@@ -1,9 +1,7 @@
-// Each load reads the module file once, checks it, and loads a private copy of it held in
-// memory (a memfd, nothing on disk): every load starts from the module's values at load, as a
-// fresh process would, whatever the dynamic loader caches, and what runs is exactly what was
-// checked, even if the file is rebuilt or cut short meanwhile. Under a file size limit below
-// the module's size no copy can be made; the module is then loaded from its path, which is
-// fresh too once the last load is closed.
+// Each load reads the module file once, checks it, and loads a private copy held in memory (a
+// memfd): every load starts fresh whatever the dynamic loader caches, and what runs is what
+// was checked, even if the file is rebuilt meanwhile. Where no copy can be made (a small
+// ulimit -f) the module is loaded from its path, fresh too once the last load is closed.
 
 #include <dlfcn.h>
 #include <elf.h>
@@ -29,9 +27,8 @@ static bool Within(uint64_t offset, uint64_t size, uint64_t length) {
     return offset <= length && size <= length - offset;
 }
 
-// The dynamic loader maps the segments its headers name; a part of one beyond the end of the
-// file would be mapped anyway, and the first touch of it kills the process with SIGBUS. So a
-// file its headers do not fit in (a cut-short copy, a build that was interrupted) is refused.
+// The dynamic loader maps the segments its headers name, and a touch of one past the end of
+// the file kills the process with SIGBUS: a file its headers do not fit in is refused.
 static void CheckElfImage(const std::string &path, const std::string &image) {
     if (image.empty())
         Refuse(path, "it is empty");
@@ -70,9 +67,8 @@ static void CheckElfImage(const std::string &path, const std::string &image) {
                          std::to_string(length));
 }
 
-// The copy is sealed once written: nothing can change or cut it while it is mapped. A memory
-// file counts against the file size limit (ulimit -f); where no copy can be made, -1 says
-// that the module is to be loaded from its own path.
+// The copy is sealed once written: nothing can change it while it is mapped. -1 when none can
+// be made (a memory file counts against ulimit -f): the module is loaded from its path.
 static int CopyIntoMemory(const std::string &path, const std::string &image) {
     const std::string base = path.substr(path.rfind('/') + 1);
     const int descriptor = memfd_create(base.c_str(), MFD_CLOEXEC | MFD_ALLOW_SEALING);
@@ -85,8 +81,8 @@ static int CopyIntoMemory(const std::string &path, const std::string &image) {
     return -1;
 }
 
-// dlopen names the copy by its descriptor, which a later copy may reuse: a module left mapped
-// after dlclose keeps its descriptor, so that the name never stands for two modules.
+// dlopen names the copy by its descriptor: a module left mapped after dlclose keeps it, so
+// that a later copy cannot reuse the name.
 static void Release(void *handle, int memoryFile) {
     if (handle != nullptr)
         dlclose(handle);
@@ -134,8 +130,7 @@ LoadedModule::LoadedModule(const std::string &path) {
 
 LoadedModule::~LoadedModule() { Release(handle, memoryFile); }
 
-// An entry point answers true for every reason. One that refuses the attach is detached
-// again and the load fails, as the system loader does.
+// An attach the entry point refuses is detached again and fails, as the system loader does.
 void LoadedModule::Attach() {
     if (entry(handle, 1, nullptr) == 0) {
         entry(handle, 0, nullptr);

@@ -1,7 +1,5 @@
-// The Windows loader does what the game's host relies on: LoadLibrary maps the module and
-// calls its entry point with reason 1, FreeLibrary calls it with reason 0 and unmaps it. A
-// module file can be mapped only once per process, so a fresh load is possible only while no
-// earlier load of it is left; the constructor refuses otherwise instead of sharing state.
+// LoadLibrary maps the module and attaches it, FreeLibrary detaches and unmaps it. A file is
+// mapped once per process: a load while an earlier one is left is refused, not shared.
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -14,8 +12,7 @@
 #include "standin/module_loader.h"
 #include "standin/platform.h"
 
-// The entry point the loader calls: the one named in the module's PE header (the C runtime's
-// start-up, which initializes the module's globals and then calls its DllMain).
+// The entry point of the module's PE header: the C runtime's start-up, which calls DllMain.
 static void *EntryPointOf(HMODULE module) {
     const unsigned char *base = reinterpret_cast<const unsigned char *>(module);
     const IMAGE_DOS_HEADER *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
@@ -29,8 +26,8 @@ static void *EntryPointOf(HMODULE module) {
     throw GameError(GameError::Kind::moduleRefused, "cannot load module " + path + ": " + why);
 }
 
-// LoadLibrary's own refusals are terse ("not a valid Win32 application"); the file is first
-// held to what a module can be: a regular file of a sane size that starts as a DLL does.
+// LoadLibrary's refusals are terse: the file is first held to a regular file of a sane size
+// that starts as a DLL does.
 static void CheckModuleFile(const std::string &path) {
     std::string image;
     std::string why;
@@ -75,8 +72,7 @@ LoadedModule::~LoadedModule() {
 // LoadLibrary attached the module; nothing is left to do.
 void LoadedModule::Attach() {}
 
-// FreeLibrary calls the entry point with reason 0 and unmaps the module; it ignores the
-// entry point's answer, so a false one cannot be seen here.
+// FreeLibrary detaches and unmaps the module, ignoring the entry point's answer.
 void LoadedModule::Detach() {
     if (!attached)
         return;

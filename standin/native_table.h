@@ -1,6 +1,6 @@
-// The natives the module may call: for each, the game's public facts (the name and the
-// parameter and return types the public native database lists, tests/data/natives-public.tsv,
-// which a test holds this table to) and how the module encodes them in the host's slots.
+// The natives the module may call: each by its public name, and how the module encodes its
+// arguments and result in the host's slots. A test holds the table to the parameter and return
+// types of the public native database (tests/data/natives-public.tsv), their one home here.
 #pragma once
 
 #include <cstdint>
@@ -16,11 +16,9 @@ class Game;
 // there, 3 a vector of three floats, one in the low half of each of slots 0 to 2.
 struct NativeInfo {
     uint64_t hash;
-    const char *name;       // the public name with its namespace, e.g. "HUD::_DISPLAY_TEXT"
-    const char *parameters; // the public parameter types and names, "; "-separated
-    const char *returns;    // the public return type
-    const char *arguments;  // the argument kinds the module pushes
-    char result;            // the result kind the module reads
+    const char *name;      // the public name with its namespace, e.g. "HUD::_DISPLAY_TEXT"
+    const char *arguments; // the argument kinds the module pushes
+    char result;           // the result kind the module reads
     void (*handler)(Game &game);
     int ArgumentCount() const;
     const char *ShortName() const; // the name without its namespace

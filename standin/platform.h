@@ -1,6 +1,4 @@
-// The few operating-system services of the stand-in that Linux and Windows spell differently:
-// where the executable lives, temporary and blocking directories, bounded file reads, and
-// which clock the module reads.
+// The stand-in's operating-system services that Linux and Windows spell differently.
 #pragma once
 
 #include <cstdint>
@@ -22,28 +20,25 @@ bool PathExists(const std::string &name);
 
 enum class ReadOutcome { read, unreadable, notRegularFile, tooLarge };
 
-// Reads all of the file `name` into `bytes`, but only a regular file of at most `limit` bytes:
-// both are checked before a byte is read, so that a device, a FIFO or a huge file cannot hold
-// the reader or fill its memory. Otherwise `why` says what stood in the way in a few words:
-// the system's error text, "it is a directory", "it holds 70000 bytes, more than the limit of
-// 65536". With `size` given, a regular file is only measured, not read: its size goes there.
+// Reads all of the file `name` into `bytes`, but only a regular file of at most `limit` bytes,
+// both checked before a byte is read, so that a device, a FIFO or a huge file cannot hold the
+// reader or fill its memory. Otherwise `why` says what stood in the way ("it is a directory").
+// With `size` given, a regular file is only measured, not read: its size goes there.
 ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::string &bytes,
                             std::string &why, std::uintmax_t *size = nullptr);
 
 #ifndef _WIN32
-// Writes all of `bytes`, again after an interruption; false when a write fails (EFBIG past
-// the file size limit, say).
+// Writes all of `bytes`, again after an interruption; false when a write fails (EFBIG, say).
 bool WriteAll(int descriptor, const std::string &bytes);
 #else
 // GetLastError as "Windows error N: text".
 std::string LastErrorText();
-// Makes a fresh, empty folder in the system's temporary folder. Returns its path, or an empty
-// string with the reason in `error`. Linux has no need: pfe-sim makes its own there.
+// A fresh, empty folder in the system's temporary folder, or "" with the reason in `error`.
 std::string MakeTemporaryDirectory(std::string &error);
 #endif
 
-// The module stamps key messages with GetTickCount. On Linux that is the stand-in's virtual
-// clock; on Windows it is the system's own clock, which the runner cannot hold still.
+// The module stamps key messages with GetTickCount: the stand-in's virtual clock on Linux,
+// the system's own on Windows, which the runner cannot hold still.
 #ifdef _WIN32
 constexpr bool moduleReadsSystemClock = true;
 #else

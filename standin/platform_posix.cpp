@@ -30,17 +30,14 @@ bool PathExists(const std::string &name) {
 }
 
 static std::string KindOfFile(mode_t mode) {
-    if (S_ISDIR(mode))
-        return "it is a directory";
-    if (S_ISCHR(mode))
-        return "it is a character device, not a regular file";
-    if (S_ISBLK(mode))
-        return "it is a block device, not a regular file";
-    if (S_ISFIFO(mode))
-        return "it is a FIFO, not a regular file";
-    if (S_ISSOCK(mode))
-        return "it is a socket, not a regular file";
-    return "it is not a regular file";
+    const char *kind = S_ISCHR(mode)    ? "a character device"
+                       : S_ISBLK(mode)  ? "a block device"
+                       : S_ISFIFO(mode) ? "a FIFO"
+                       : S_ISSOCK(mode) ? "a socket"
+                                        : nullptr;
+    return S_ISDIR(mode) ? "it is a directory"
+           : kind        ? std::string("it is ") + kind + ", not a regular file"
+                         : "it is not a regular file";
 }
 
 bool WriteAll(int descriptor, const std::string &bytes) {

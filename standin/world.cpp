@@ -3,6 +3,7 @@
 #include "standin/game_error.h"
 #include "standin/game_facts.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <stdexcept>
@@ -26,12 +27,12 @@ WorldEntity &World::Spawn(int32_t handle, EntityKind kind, uint32_t model, bool 
     if (entities.count(handle) != 0)
         throw GameError(GameError::Kind::requestRefused,
                         "entity " + std::to_string(handle) + " exists already");
-    WorldEntity entity;
+    WorldEntity &entity = entities[handle];
     entity.handle = handle;
     entity.kind = kind;
     entity.model = model;
     entity.human = kind == EntityKind::ped && human;
-    return entities[handle] = entity;
+    return entity;
 }
 
 WorldEntity &SpawnDefaultPlayer(World &world) {
@@ -44,12 +45,11 @@ WorldEntity &SpawnDefaultPlayer(World &world) {
 bool World::Exists(int32_t handle) const { return entities.count(handle) != 0; }
 
 WorldEntity *World::Find(int32_t handle) {
-    return const_cast<WorldEntity *>(static_cast<const World *>(this)->Find(handle));
+    return entities.count(handle) != 0 ? &entities.at(handle) : nullptr;
 }
 
 const WorldEntity *World::Find(int32_t handle) const {
-    auto found = entities.find(handle);
-    return found == entities.end() ? nullptr : &found->second;
+    return const_cast<World *>(this)->Find(handle);
 }
 
 void World::Remove(int32_t handle) { entities.erase(handle); }
@@ -101,36 +101,28 @@ int32_t World::CreateCamera(uint32_t type) {
         return handle;
     if (failingCameraCreations > 0) {
         --failingCameraCreations;
-        return handle;
+    } else {
+        cameras[handle].handle = handle;
+        cameras[handle].type = type;
     }
-    WorldCamera &camera = cameras[handle];
-    camera.handle = handle;
-    camera.type = type;
     return handle;
 }
 
 WorldCamera *World::FindCamera(int32_t handle) {
-    auto found = cameras.find(handle);
-    return found == cameras.end() ? nullptr : &found->second;
+    return cameras.count(handle) != 0 ? &cameras.at(handle) : nullptr;
 }
 
 void World::DestroyCamera(int32_t handle) { cameras.erase(handle); }
 
 bool World::AnyActiveCamera() const {
-    for (const auto &entry : cameras)
-        if (entry.second.active)
-            return true;
-    return false;
+    return std::ranges::any_of(cameras, [](const auto &entry) { return entry.second.active; });
 }
 
 std::optional<float> World::FaceFeature(int32_t ped, uint32_t id) const {
-    auto pedFeatures = faceFeatures.find(ped);
-    if (pedFeatures == faceFeatures.end())
+    const auto features = faceFeatures.find(ped);
+    if (features == faceFeatures.end() || features->second.count(id) == 0)
         return std::nullopt;
-    auto value = pedFeatures->second.find(id);
-    if (value == pedFeatures->second.end())
-        return std::nullopt;
-    return value->second;
+    return features->second.at(id);
 }
 
 // The offset is in the entity's own frame: rotated by its heading about the z axis.

@@ -15,9 +15,7 @@ uint32_t HashOfName(const std::string &name); // the engine's one-at-a-time hash
 enum class EntityKind { ped, vehicle, object };
 
 struct Vec3 {
-    float x = 0.0f;
-    float y = 0.0f;
-    float z = 0.0f;
+    float x = 0.0f, y = 0.0f, z = 0.0f;
 };
 
 struct WorldEntity {
@@ -111,6 +109,5 @@ class World {
     std::map<int32_t, WorldEntity> entities;
 };
 
-// The player's ped a world gets when it names none (facts::defaultPlayerPed, of model
-// facts::defaultPlayerModel), made the player's ped.
+// The player's ped a world gets when it names none (facts::defaultPlayerPed).
 WorldEntity &SpawnDefaultPlayer(World &world);

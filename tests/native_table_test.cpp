@@ -64,8 +64,6 @@ TEST(NativeTable, HoldsThePublicFactsOfEveryNative) {
         const auto found = published.find(native.hash);
         ASSERT_NE(found, published.end()) << "not in the public database";
         EXPECT_EQ(native.name, found->second.name);
-        EXPECT_EQ(native.returns, found->second.returns);
-        EXPECT_EQ(native.parameters, found->second.parameters);
         EXPECT_EQ(static_cast<std::size_t>(native.ArgumentCount()),
                   ParameterTypes(found->second.parameters).size());
         EXPECT_EQ(native.result, ResultKind(found->second.returns));
