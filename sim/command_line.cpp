@@ -24,7 +24,7 @@ std::string RunUsage() {
            "  --temp-dir     play each script in a fresh temporary directory, removed\n"
            "                 afterwards\n"
            "  --screen WxH   the character grid of 'print screen' (default " +
-           std::to_string(defaults.screenWidth) + "x" + std::to_string(defaults.screenHeight) +
+           std::to_string(defaults.screen.width) + "x" + std::to_string(defaults.screen.height) +
            ")\n"
            "  -q, --quiet    no line for a script that passes, no summary\n"
            "  Script commands, one a line; # starts a comment; \"TEXT\" may hold spaces:\n"
@@ -163,7 +163,7 @@ void ReadRun(const std::vector<std::string> &args, CommandLine &line) {
          {"temp-dir", false, 0, [&](const std::string &) { run.temporaryDirectory = true; }},
          {"screen", true, 0,
           [&](const std::string &value) {
-              SetScreen(value, run.script.screenWidth, run.script.screenHeight);
+              SetScreen(value, run.script.screen.width, run.script.screen.height);
           }},
          {"quiet", false, 'q', [&](const std::string &) { run.quiet = true; }}},
         "run", RunUsage(), line);

@@ -1,8 +1,7 @@
-// Tidying up before a signal ends pfe-sim. While an EndingSignals lives, every ending signal
-// not found ignored is caught: the handler removes the owner's folder and records the signal.
-// An owner that polls (play) then ends the process by EndBy; otherwise the handler ends it by
-// the same signal. A crash function runs on a crash signal, which then takes its earlier
-// course. SIGXFSZ the process sent itself is let pass, so that the write fails and says so.
+// Tidying up before a signal ends pfe-sim. While an EndingSignals lives, each ending signal not
+// ignored is caught: the handler removes the owner's folder and records the signal; an owner
+// that polls (play) then ends the process by EndBy, otherwise the handler ends it. A crash
+// signal runs the crash function first. SIGXFSZ sent to itself passes: the write says why.
 #pragma once
 
 #include <string>

@@ -46,10 +46,6 @@ static bool OutputWritten() {
     return false;
 }
 
-static std::string Counted(std::size_t count, const char *noun) {
-    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
 // The module is loaded once before any script, so that a module that cannot be loaded is
 // reported once, not once per script. Returns 0, or the exit status.
 static int ModuleLoadFailure(const std::string &path) {
@@ -86,7 +82,7 @@ static int Run(RunOptions run) {
     std::error_code error;
     if (const auto absolute = std::filesystem::absolute(run.script.modulePath, error); !error)
         run.script.modulePath = absolute.generic_string();
-    run.script.color = ColorWanted(STDOUT_FILENO);
+    run.script.screen.color = ColorWanted(STDOUT_FILENO);
     if (const int status = ModuleLoadFailure(run.script.modulePath); status != 0)
         return status;
     int worst = 0;
@@ -97,8 +93,9 @@ static int Run(RunOptions run) {
         worst = std::max(worst, status);
         passed += status == 0 ? 1 : 0;
         if (!run.quiet && status == 0)
-            std::cout << "ok " << Printable(file) << " (" << Counted(tally.frames, "frame") << ", "
-                      << Counted(tally.exports.size(), "export") << ")\n";
+            std::cout << "ok " << Printable(file) << " ("
+                      << Counted(tally.frames, "frame", "frames") << ", "
+                      << Counted(tally.exports.size(), "export", "exports") << ")\n";
         else if (!run.quiet)
             std::cout << "FAIL " << Printable(file) << "\n";
         if (!OutputWritten()) // the rest would be lost too; main says why
@@ -143,9 +140,8 @@ static int Dispatch(const std::vector<std::string> &args) {
     return exitBadInput;
 }
 
-// Past a file size limit (ulimit -f) a write fails with EFBIG and is reported like any other
-// failed write, instead of SIGXFSZ ending the tool without a word. With standard output
-// closed, the first file the tool opened would take its place and receive its output.
+// Past ulimit -f a write fails with EFBIG and says so, instead of SIGXFSZ ending the tool
+// silently. With standard output closed, the first file opened would receive the output.
 static bool PrepareProcess() {
 #ifndef _WIN32
     struct sigaction ignore {};

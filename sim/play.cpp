@@ -4,8 +4,8 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <set>
@@ -23,9 +23,7 @@ namespace {
 constexpr int64_t frameNanoseconds = 33333333; // about 30 frames a second
 
 int64_t Now() {
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+    return std::chrono::steady_clock::now().time_since_epoch() / std::chrono::nanoseconds(1);
 }
 
 // ---- the world -------------------------------------------------------------------------------
@@ -168,9 +166,8 @@ void Session::Frame() {
         running = false;
 }
 
-// Notes the files the editor wrote, and why an export failed: found when the failure first
-// shows, and again for each new attempt (the status line shows an export's outcome from the
-// frame after F8 on).
+// Notes the files the editor wrote, and why an export failed, found when the failure first
+// shows and again for each new attempt (the status line shows it from the frame after F8).
 void Session::FollowExports(bool exportJustTried) {
     std::string failure;
     for (const DrawnText &drawn : game.FrameTexts()) {
@@ -270,13 +267,12 @@ void RunOnTerminal(Session &session, std::string &failure) {
 } // namespace
 
 int PlayCommand(const PlayOptions &options) {
-    if (isatty(STDIN_FILENO) != 1) {
-        std::cerr << "pfe-sim: play reads keys from a terminal, and standard input is not one\n";
-        return 2;
-    }
-    if (isatty(STDOUT_FILENO) != 1) {
-        std::cerr << "pfe-sim: play draws its screen on a terminal, and standard output is not "
-                     "one\n";
+    const char *notTerminal =
+        isatty(STDIN_FILENO) != 1    ? "reads keys from a terminal, and standard input"
+        : isatty(STDOUT_FILENO) != 1 ? "draws its screen on a terminal, and standard output"
+                                     : nullptr;
+    if (notTerminal != nullptr) {
+        std::cerr << "pfe-sim: play " << notTerminal << " is not one\n";
         return 2;
     }
     const EndingSignals signals(EndingSignals::Owner{true, nullptr, terminal::GiveBackInCrash});

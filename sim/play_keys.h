@@ -33,10 +33,9 @@ DecodedKey ReadKey(int waitMilliseconds);
 // The line atop the screen: each key and what it does.
 std::string HintLine();
 
-// Keys typed faster than the frames run wait their turn, one per frame, in the order typed,
-// whatever they do: a quit typed after F8 comes after the export, a Tab typed after F7 aims
-// only once F7 has selected. Typed ahead beyond the limit, keys are dropped, but a quit never
-// is; nothing typed after a quit counts, and one Ctrl-Z waiting is enough.
+// Keys wait their turn, one per frame, in the order typed: a quit typed after F8 comes after
+// the export. Typed ahead beyond the limit, keys are dropped, but a quit never is; nothing
+// typed after a quit counts, and one Ctrl-Z waiting is enough.
 class KeyQueue {
   public:
     static constexpr std::size_t limit = 128;

@@ -140,9 +140,8 @@ std::string WhyNoNewFile(const std::string &directory) {
     return "no file can be made in " + Printable(directory) + ": " + std::strerror(error);
 }
 
-// Why PATH (SHOWN to the user) cannot be opened for writing as it stands, or "" when it can.
-// Only a regular file is opened, and neither created nor truncated. A link that leads nowhere
-// is opened through: the file it names must be made in the folder it names.
+// Why PATH (SHOWN to the user) cannot be opened for writing, or "": a regular file is opened,
+// not created nor truncated; through a link that leads nowhere, the target's folder is asked.
 std::string WhyNotWritable(const fs::path &path, const std::string &shown) {
     std::error_code error;
     const fs::file_status status = fs::status(path, error); // through links, as the editor opens
@@ -210,10 +209,9 @@ ScreenLine Fit(const std::string &line, int columns) {
     return ScreenLine{line.substr(0, static_cast<std::size_t>(std::max(columns - 1, 1))), {}};
 }
 
-// The grid is the game's screen at a fixed size (60 rows unless --screen says otherwise, so
-// the whole feature list has its rows); a terminal too short for it shows a window of rows
-// that follows the cursor marker (or the prompt). A grid the terminal cannot hold, or one too
-// narrow for the frame's texts, is not drawn cut or wrapped: lines say so instead.
+// The grid is the game's screen at a fixed size (60 rows, room for the whole feature list,
+// unless --screen says otherwise); a short terminal shows a window of rows that follows the
+// cursor marker. A grid too wide for the terminal or too narrow for the texts is not drawn.
 std::vector<ScreenLine> GridLines(const std::vector<DrawnText> &texts, const PlayOptions &options,
                                   int columns, int rows, std::string &note) {
     ScreenLayout layout;

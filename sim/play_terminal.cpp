@@ -190,13 +190,10 @@ void Show(const std::vector<ScreenLine> &lines) {
     shown = lines;
 }
 
-// The whole job stops (a script that ran play with it), so that its shell sees the job
-// stopped and takes the terminal; play takes it again once continued. The terminal is given
-// back first: the shell writes as soon as the job stops. The stop is taken at its default,
-// past the library's handler of SIGTSTP (kept for a stop sent from outside), which does not
-// keep errno and would give the terminal back a second time. Where
-// no shell could resume play (a process group that no shell with job control leads), the
-// system does not stop it at all.
+// The whole job stops (a script that ran play with it), so that its shell takes the terminal,
+// given back first. The stop takes SIGTSTP's default action, past the library's handler (kept
+// for a stop from outside), which spoils errno and would give the terminal back twice. Where
+// no shell with job control could resume play, the system does not stop it at all.
 std::string Suspend() {
     if (!suspendAllowed)
         return "Ctrl-Z does nothing here: stopping was turned off when play began";

@@ -1,7 +1,6 @@
-// play's terminal, through ncurses. The keyboard sends no signals, so that Ctrl-C and Ctrl-Z
-// wait their turn like any key. A terminal that cannot move the cursor (TERM=dumb) gets each
-// new screen printed below the last. A lock on the terminal's device keeps a second play out,
-// which would otherwise take the modes from under the first.
+// play's terminal, through ncurses. The keyboard sends no signals: Ctrl-C and Ctrl-Z wait their
+// turn like any key. A terminal that cannot move the cursor (TERM=dumb) gets each screen
+// printed below the last. A lock on the device keeps a second play from taking the modes.
 #pragma once
 
 #include <string>

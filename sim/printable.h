@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,11 @@ constexpr std::size_t printableLength = 200;
 // TEXT with \n, \r and \t by name and every other control byte (and DEL) as \xNN; cut after
 // LIMIT bytes of TEXT with "..." appended.
 std::string Printable(std::string_view text, std::size_t limit = printableLength);
+
+// "1 byte", "2 bytes".
+inline std::string Counted(uint64_t count, const char *one, const char *many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
 
 // As Printable, in double quotes, with quotes and backslashes inside escaped.
 std::string PrintableQuoted(std::string_view text, std::size_t limit = printableLength);

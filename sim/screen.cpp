@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,16 +34,13 @@ unsigned char ColorCode(const std::string &tag) {
     return 0; // ~s~ and anything unknown: back to the default colour
 }
 
-bool TagCharacter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
-
 // A colour tag is ~, letters, digits or underscores, and a closing ~.
 std::size_t TagLength(const std::string &text, std::size_t at) {
     if (text[at] != '~')
         return 0;
     std::size_t end = at + 1;
-    while (end < text.size() && TagCharacter(text[end]))
+    while (end < text.size() &&
+           (std::isalnum(static_cast<unsigned char>(text[end])) != 0 || text[end] == '_'))
         ++end;
     if (end == at + 1 || end >= text.size() || text[end] != '~')
         return 0;

@@ -278,11 +278,6 @@ void CountWords(const Line &line, std::size_t least, std::size_t most, const cha
         line.Error(std::string("usage: ") + usage);
 }
 
-// "1 byte", "2 bytes".
-std::string Counted(uint64_t count, const char *one, const char *many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 typedef std::function<void(ScriptRun &)> Action;
 
 Action ParsePed(const Line &line) {
@@ -435,13 +430,8 @@ Action ParseBlock(const Line &line, bool block) {
 Action ParsePrint(const Line &line) {
     if (line.words.size() != 2 || line.words[1].text != "screen")
         line.Error("usage: print screen");
-    return [](ScriptRun &run) {
-        ScreenLayout layout;
-        layout.width = run.options.screenWidth;
-        layout.height = run.options.screenHeight;
-        layout.color = run.options.color;
-        run.out << RenderScreen(run.game.FrameTexts(), layout);
-    };
+    return
+        [](ScriptRun &run) { run.out << RenderScreen(run.game.FrameTexts(), run.options.screen); };
 }
 
 Action ParseExpectDrawn(const Line &line, bool wanted) {
@@ -708,35 +698,28 @@ Script ParseScriptFile(const std::string &file) {
     }
 }
 
+// An argument by the kind the module pushes it as; a slot with bits in its upper half in hex.
 static std::string TraceArgument(char kind, uint64_t slot) {
-    char text[64];
+    const char *pointer = reinterpret_cast<const char *>(static_cast<uintptr_t>(slot));
     const uint32_t low = static_cast<uint32_t>(slot);
+    char text[64];
     if ((kind == 's' || kind == 'o') && slot == 0)
         return "null";
     if (kind == 's')
-        return PrintableQuoted(reinterpret_cast<const char *>(static_cast<uintptr_t>(slot)),
-                               std::string::npos);
+        return PrintableQuoted(pointer, std::string::npos);
     if (kind == 'o')
-        return "&" +
-               std::to_string(*reinterpret_cast<const int32_t *>(static_cast<uintptr_t>(slot)));
-    if ((slot >> 32) != 0 || kind == 0) {
-        std::snprintf(text, sizeof text, "0x%" PRIX64, slot);
-        return text;
-    }
-    switch (kind) {
-    case 'f':
+        return "&" + std::to_string(*reinterpret_cast<const int32_t *>(pointer));
+    if (kind == 'b' && low <= 1 && slot == low)
+        return low == 0 ? "false" : "true";
+    if (kind == 'f' && slot == low)
         std::snprintf(text, sizeof text, "%g", static_cast<double>(SlotFloat(slot)));
-        return text;
-    case 'u':
-        std::snprintf(text, sizeof text, "0x%08" PRIX32, low);
-        return text;
-    case 'd':
-        return std::to_string(low);
-    case 'b':
-        return low == 0 ? "false" : low == 1 ? "true" : std::to_string(low);
-    default: // h, i
-        return std::to_string(static_cast<int32_t>(low));
-    }
+    else if (kind == 'u' || kind == 0 || slot != low)
+        std::snprintf(text, sizeof text, kind == 'u' && slot == low ? "0x%08" PRIX64 : "0x%" PRIX64,
+                      slot);
+    else // d and b unsigned, h and i signed
+        return kind == 'd' || kind == 'b' ? std::to_string(low)
+                                          : std::to_string(static_cast<int32_t>(low));
+    return text;
 }
 
 static void TraceCall(std::ostream &out, const NativeCallRecord &call) {

@@ -17,9 +17,7 @@ class Game;
 struct ScriptOptions {
     std::string modulePath;
     bool trace = false;
-    int screenWidth = defaultScreenWidth;
-    int screenHeight = defaultScreenHeight;
-    bool color = false;
+    ScreenLayout screen; // of 'print screen'
 };
 
 struct ScriptStep {

@@ -204,7 +204,7 @@ int ShowExport(const std::string &path, const FeatureTable &table, std::ostream 
     std::size_t nameWidth = 0;
     for (const ExportItem &item : items)
         nameWidth = std::max(nameWidth, item.name.size());
-    out << file << ": " << items.size() << (items.size() == 1 ? " feature" : " features")
+    out << file << ": " << Counted(items.size(), "feature", "features")
         << (items.empty() ? " (every value lies inside (-0.1, 0.1))" : "") << "\n";
     for (const ExportItem &item : items) {
         char id[32];

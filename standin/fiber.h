@@ -1,6 +1,5 @@
 // A cooperative fiber for the script the module registers: the runner resumes it once per
-// frame and the script switches back inside scriptWait. ucontext on Linux, Windows fibers in
-// the Windows build. Switches are announced to the address and thread sanitizers.
+// frame and the script switches back inside scriptWait (ucontext, or Windows fibers).
 #pragma once
 
 #include <cstddef>

@@ -1,9 +1,6 @@
-// The functions the host library gives its modules, as the stand-in defines them
-// (host_api.cpp): the eight host functions and, on Linux, the tick count that the module reads
-// for key timing. The types are the host's own, spelled with fixed-width types; the module
-// declares the same functions with the Windows names of these types, and
-// tests/facts_agree_test.cpp compiles both declarations together, so any difference stops the
-// build.
+// The host library's functions for its modules, as host_api.cpp defines them (and, on Linux,
+// the tick count the module reads). tests/facts_agree_test.cpp compiles these beside the
+// module's own declarations, in Windows type names, so any difference stops the build.
 #pragma once
 
 #include <cstdint>

@@ -25,7 +25,7 @@ TEST(CommandLine, RunTakesEverySpellingOfItsOptions) {
     EXPECT_FALSE(plain.run.script.trace);
     EXPECT_FALSE(plain.run.temporaryDirectory);
     EXPECT_FALSE(plain.run.quiet);
-    EXPECT_EQ(plain.run.script.screenWidth, ScriptOptions().screenWidth);
+    EXPECT_EQ(plain.run.script.screen.width, ScriptOptions().screen.width);
     EXPECT_EQ(plain.run.files, std::vector<std::string>{"a.session"});
 
     const std::vector<std::vector<std::string>> spellings = {
@@ -43,8 +43,8 @@ TEST(CommandLine, RunTakesEverySpellingOfItsOptions) {
         const std::string shown = ::testing::PrintToString(args);
         ASSERT_EQ(line.command, Command::run) << shown;
         EXPECT_EQ(line.run.script.modulePath, "m.so") << shown;
-        EXPECT_EQ(line.run.script.screenWidth, 60) << shown;
-        EXPECT_EQ(line.run.script.screenHeight, 20) << shown;
+        EXPECT_EQ(line.run.script.screen.width, 60) << shown;
+        EXPECT_EQ(line.run.script.screen.height, 20) << shown;
         EXPECT_TRUE(line.run.script.trace) << shown;
         EXPECT_TRUE(line.run.temporaryDirectory) << shown;
         EXPECT_TRUE(line.run.quiet) << shown;
