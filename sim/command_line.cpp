@@ -11,32 +11,30 @@
 
 namespace {
 
-std::string RunUsage() {
-    const ScriptOptions defaults;
-    return "usage: pfe-sim run [--module PATH] [--trace] [--temp-dir] [--screen WxH] [-q] FILE...\n"
-           "  Plays each session script against a fresh load of the editor module, in the\n"
-           "  current directory (exports land there). Prints 'ok FILE (N frames, M exports)'\n"
-           "  for each script that passes and 'N passed, M failed' at the end. Exit status 0\n"
-           "  when every expectation holds, 1 when one fails, 2 when a script, the module or\n"
-           "  the command line is wrong.\n"
-           "  --module PATH  the module to load (default: the one beside pfe-sim)\n"
-           "  --trace        print every native call of every frame\n"
-           "  --temp-dir     play each script in a fresh temporary directory, removed\n"
-           "                 afterwards\n"
-           "  --screen WxH   the character grid of 'print screen' (default " +
-           std::to_string(defaults.screen.width) + "x" + std::to_string(defaults.screen.height) +
-           ")\n"
-           "  -q, --quiet    no line for a script that passes, no summary\n"
-           "  Script commands, one a line; # starts a comment; \"TEXT\" may hold spaces:\n"
-           "    ped H MODEL [animal] [heading DEG] [at X Y Z]   object H [MODEL]   player H\n"
-           "    aim H|none   remove H   move H X Y Z [heading DEG]   hash NAME 0xHEX\n"
-           "    dictionary NAME   dictionary-delay N   drop-dictionary   fail-cameras N\n"
-           "    frame [N]   frame-time MS   clock MS   wait MS   block NAME   unblock NAME\n"
-           "    down KEY   up KEY   tap KEY [N]   KEY: F7 F8 DELETE LEFT UP RIGHT DOWN 0xNN\n"
-           "    expect drawn|not-drawn \"TEXT\"   expect feature H ID|NAME VALUE\n"
-           "    expect file NAME BYTES   expect no-file NAME   expect same-file NAME GOLDEN\n"
-           "    expect camera active|none   print screen\n";
-}
+const std::string runUsage =
+    "usage: pfe-sim run [--module PATH] [--trace] [--temp-dir] [--screen WxH] [-q] FILE...\n"
+    "  Plays each session script against a fresh load of the editor module, in the\n"
+    "  current directory (exports land there). Prints 'ok FILE (N frames, M exports)'\n"
+    "  for each script that passes and 'N passed, M failed' at the end. Exit status 0\n"
+    "  when every expectation holds, 1 when one fails, 2 when a script, the module or\n"
+    "  the command line is wrong.\n"
+    "  --module PATH  the module to load (default: the one beside pfe-sim)\n"
+    "  --trace        print every native call of every frame\n"
+    "  --temp-dir     play each script in a fresh temporary directory, removed\n"
+    "                 afterwards\n"
+    "  --screen WxH   the character grid of 'print screen' (default " +
+    std::to_string(defaultScreenWidth) + "x" + std::to_string(defaultScreenHeight) +
+    ")\n"
+    "  -q, --quiet    no line for a script that passes, no summary\n"
+    "  Script commands, one a line; # starts a comment; \"TEXT\" may hold spaces:\n"
+    "    ped H MODEL [animal] [heading DEG] [at X Y Z]   object H [MODEL]   player H\n"
+    "    aim H|none   remove H   move H X Y Z [heading DEG]   hash NAME 0xHEX\n"
+    "    dictionary NAME   dictionary-delay N   drop-dictionary   fail-cameras N\n"
+    "    frame [N]   frame-time MS   clock MS   wait MS   block NAME   unblock NAME\n"
+    "    down KEY   up KEY   tap KEY [N]   KEY: F7 F8 DELETE LEFT UP RIGHT DOWN 0xNN\n"
+    "    expect drawn|not-drawn \"TEXT\"   expect feature H ID|NAME VALUE\n"
+    "    expect file NAME BYTES   expect no-file NAME   expect same-file NAME GOLDEN\n"
+    "    expect camera active|none   print screen\n";
 
 const char *const playUsage =
     "usage: pfe-sim play [--module PATH] [--screen WxH]\n"
@@ -54,12 +52,11 @@ const char *const showUsage =
     "  status 0 for a good file, 1 for the first difference (FILE:LINE: what), 2 when the\n"
     "  file cannot be read.\n";
 
-std::string ToolUsage() {
-    return std::string("usage: pfe-sim COMMAND [OPTION]... [ARGUMENT]...\n"
-                       "  The Ped Feature Editor without the game: run, play or show.\n"
-                       "  pfe-sim COMMAND --help shows one command; --version the version.\n") +
-           RunUsage() + playUsage + showUsage;
-}
+const std::string toolUsage =
+    "usage: pfe-sim COMMAND [OPTION]... [ARGUMENT]...\n"
+    "  The Ped Feature Editor without the game: run, play or show.\n"
+    "  pfe-sim COMMAND --help shows one command; --version the version.\n" +
+    runUsage + playUsage + showUsage;
 
 // An option of a command: name without the dashes, takes a value, letter or 0, what it sets.
 struct Option {
@@ -166,7 +163,7 @@ void ReadRun(const std::vector<std::string> &args, CommandLine &line) {
               SetScreen(value, run.script.screen.width, run.script.screen.height);
           }},
          {"quiet", false, 'q', [&](const std::string &) { run.quiet = true; }}},
-        "run", RunUsage(), line);
+        "run", runUsage, line);
     if (!operands)
         return;
     if (operands->empty())
@@ -233,7 +230,7 @@ CommandLine ReadCommandLine(const std::vector<std::string> &args,
     else if (command == "show")
         ReadShow(rest, line);
     else if (command.size() > 1 && command[0] == '-') {
-        if (ReadOptions(args, {}, "", ToolUsage(), line))
+        if (ReadOptions(args, {}, "", toolUsage, line))
             UsageError("no command given: run, play or show" + SeeHelp(""));
     } else
         UsageError("unknown command '" + Printable(command) + "': run, play or show" + SeeHelp(""));

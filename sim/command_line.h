@@ -1,5 +1,4 @@
-// pfe-sim's command line for the tool and its three commands, read by getopt_long; `-h`,
-// `--help` and `--version` for the tool and every command.
+// pfe-sim's command line, read by getopt_long; -h, --help and --version everywhere.
 #pragma once
 
 #include <string>

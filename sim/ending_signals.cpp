@@ -61,8 +61,7 @@ void RemoveEntries(int folder, int depth) {
     }
 }
 
-// Removes the file, link or folder `name` in the folder `parent`; links are not followed.
-// Returns whether it is gone.
+// Removes the file, link or folder `name` in `parent`, not following links; true if gone.
 bool RemoveTreeAt(int parent, const char *name, int depth) {
     if (unlinkat(parent, name, 0) == 0)
         return true;
@@ -92,8 +91,7 @@ void OnEndSignal(int number, siginfo_t *info, void *) {
     errno = interrupted;
 }
 
-// A fault repeats when the handler returns and meets the earlier action then; a signal that
-// was sent or raised is raised again.
+// A fault repeats as the handler returns, meeting the earlier action; a sent one is raised.
 void OnCrashSignal(int number, siginfo_t *info, void *) {
     if (crashWork != nullptr)
         crashWork();

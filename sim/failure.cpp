@@ -6,8 +6,7 @@
 
 #include "sim/printable.h"
 
-// Messages may carry names from outside (a module's path, say): no control byte reaches the
-// terminal raw, but nothing is cut, so the reason at the end stays.
+// Names from outside are escaped, not cut, so that the reason at the end stays.
 int ReportCurrentError(std::ostream &err) {
     std::string message = "internal error: an exception of unknown type";
     int status = exitInternalError;

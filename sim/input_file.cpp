@@ -15,8 +15,7 @@ bool RegularFileSize(const std::string &path, std::uintmax_t &size, std::string 
     return platform::ReadRegularFile(path, 0, none, why, &size) == platform::ReadOutcome::read;
 }
 
-// The reading itself is the stand-in's bounded reader of regular files: the file is examined
-// through the descriptor it is read from, so nothing can be swapped in between.
+// Read through the descriptor the file is examined by: nothing can be swapped in between.
 InputFile ReadInputFile(const std::string &path, std::uintmax_t limit, const std::string &holder) {
     InputFile file;
     std::error_code error;

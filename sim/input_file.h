@@ -1,5 +1,4 @@
-// Files pfe-sim reads from outside: only regular files, within a limit checked before a byte
-// is read, so that a directory, a device, a pipe or a huge file is refused at once.
+// Files from outside: regular files only, within a limit checked before a byte is read.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,4 @@
-// pfe-sim: the editor module without the game. `run` plays session scripts, `play` the editor
-// live in a terminal, `show` checks an export; pfe-sim --help for the usage.
+// pfe-sim: the editor module without the game: run, play and show (pfe-sim --help).
 
 #include <unistd.h>
 #ifndef _WIN32
@@ -30,8 +29,7 @@
 #include "data/face_features.h"
 #include "pfe_version.h"
 
-// What the tool printed reached its standard output. The failed write's errno may be long
-// overwritten, so the reason is asked again with one more byte and kept in `outputFailure`.
+// Whether all output was written; the reason is asked again with one byte (errno is gone).
 static std::string outputFailure;
 static bool OutputWritten() {
     std::cout.flush();
@@ -46,8 +44,7 @@ static bool OutputWritten() {
     return false;
 }
 
-// The module is loaded once before any script, so that a module that cannot be loaded is
-// reported once, not once per script. Returns 0, or the exit status.
+// A module that cannot be loaded is reported once, not once a script: 0, or the status.
 static int ModuleLoadFailure(const std::string &path) {
     try {
         Game game;

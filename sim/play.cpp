@@ -129,8 +129,7 @@ void Session::Handle(const DecodedKey &key) {
         message = "typed too far ahead: " + key.name + " dropped";
 }
 
-// A key's turn, right before its frame, as the game would see a tap between two frames.
-// Returns true for a quit, which ends the session once this frame has run.
+// A key's turn right before its frame; true for a quit, which ends the session after it.
 bool Session::Act(const DecodedKey &key) {
     switch (key.key) {
     case PlayKey::gameKey:
@@ -241,8 +240,7 @@ void Session::Run() {
     }
 }
 
-// An export the last frame made shows its outcome only in the next: that frame runs too, so
-// that however the session ended, every file written is listed.
+// An export of the last frame shows in the next: that frame runs too, to list every file.
 void Session::Finish() {
     if (!exportTried)
         return;

@@ -30,8 +30,7 @@ const PlayControl playControls[] = {{'\t', PlayKey::aimNext, "Tab"},
                                     {KEY_RESIZE, PlayKey::resize, ""}};
 
 std::map<int, const EditorKey *> keyCodes; // the library's code for each key of the table
-// Keys are read through a pad: reading through a window would first draw it, and on a plain
-// terminal that prints a blank screen below play's.
+// Keys are read through a pad: reading through a window draws it (a plain terminal prints it).
 WINDOW *keyPad = nullptr;
 
 DecodedKey Key(PlayKey key, std::string name, uint32_t virtualKey = 0) {
@@ -104,8 +103,7 @@ std::string HintLine() {
     return line + " | Tab aim | q quit | ^Z suspend";
 }
 
-// After a quit nothing counts: the session ends before its turn would come. Only the keys that
-// take a turn of the game count against the limit.
+// Nothing counts after a quit; only keys that take a game turn count against the limit.
 bool KeyQueue::Push(const DecodedKey &key) {
     const bool quit = key.key == PlayKey::quit, suspend = key.key == PlayKey::suspend;
     const bool turn = key.key == PlayKey::gameKey || key.key == PlayKey::aimNext ||

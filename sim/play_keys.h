@@ -1,5 +1,4 @@
-// play's keys, decoded by the terminal library (ncurses) from the terminal's description, and
-// the keys that wait for their frame. The editor's keys come from sim/keys.h.
+// play's keys, decoded by ncurses by the terminal's description, and the queue they wait in.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +22,7 @@ struct DecodedKey {
     std::string name; // what was pressed, for the line below the grid
 };
 
-// Learns which key code the terminal library reads for each key of the table, by the
-// terminal's description; returns the names of those it has none for, space-separated.
+// Learns ncurses' code for each key of the table; returns the names of those it has none for.
 std::string LearnKeys();
 
 // The next key typed, waiting at most WAIT_MILLISECONDS for one.

@@ -80,8 +80,7 @@ ScreenLine BorderWith(ScreenLine border, const std::string &remark) {
     return border;
 }
 
-// The rows the window keeps in view: the cursor marker's, or without one the first text's
-// (the prompt, when nothing is edited). NOTE says what lies outside the window.
+// The rows in view: around the cursor marker or the first text; NOTE says what lies outside.
 int WindowTop(const std::vector<DrawnText> &texts, const std::vector<TextPlacement> &placed,
               int height, int visible, std::string &note) {
     int markerRow = 0;
@@ -122,8 +121,7 @@ bool ParseExportFailure(const std::string &status, bool &cannotOpen, std::string
     return false;
 }
 
-// Why no new file can be made in DIRECTORY, or "" when one can. The probe is a file without a
-// name, gone when closed (or when the process ends), so nothing is ever left behind.
+// Why no file can be made in DIRECTORY, or "": probed by a nameless file, gone when closed.
 std::string WhyNoNewFile(const std::string &directory) {
     const int file = open(directory.c_str(), O_TMPFILE | O_WRONLY | O_EXCL | O_CLOEXEC, 0600);
     if (file >= 0) {
@@ -165,8 +163,7 @@ std::string WhyNotWritable(const fs::path &path, const std::string &shown) {
     return "";
 }
 
-// The editor checks that NAME takes writing if it exists, and needs to make a file in the
-// directory when it does not. Nothing else can block it: its temporary names are its own.
+// The editor needs NAME writable if it exists, else a new file in the folder; nothing else.
 std::string WhyCannotOpen(const std::string &directory, const std::string &name) {
     const std::string shown = Printable(name);
     std::string why = WhyNotWritable(fs::path(directory) / name, shown);

@@ -1,5 +1,4 @@
-// What play draws around the game's screen: the window of the grid the terminal has room
-// for, and the lines below it. Text from outside is shown escaped (sim/printable.h).
+// What play draws around the game's screen: the window of the grid, and the lines below it.
 #pragma once
 
 #include <string>
@@ -18,8 +17,7 @@ constexpr int widestGrid = 1000;
 // text on the grid's rows stands whole within the grid's columns; 0 when none does.
 int GridWidthNeeded(const std::vector<DrawnText> &texts, const ScreenLayout &layout);
 
-// The grid of the frame's TEXTS for a terminal of COLUMNS x ROWS, or lines that say why it
-// cannot be drawn; NOTE names the texts the window of rows scrolled past.
+// The frame's grid for a terminal of COLUMNS x ROWS, or why not; NOTE: texts scrolled past.
 std::vector<ScreenLine> GridLines(const std::vector<DrawnText> &texts, const PlayOptions &options,
                                   int columns, int rows, std::string &note);
 

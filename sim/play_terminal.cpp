@@ -76,8 +76,7 @@ void AddSequence(const char *capability) {
     }
 }
 
-// Colour pairs numbered as the colours, on the terminal's own background; grey where the
-// terminal has it. NO_COLOR (set and not empty) asks for none.
+// A pair a colour, on the terminal's own background; none when NO_COLOR is set and not empty.
 void StartColors() {
     const char *noColor = std::getenv("NO_COLOR");
     if (plain || !has_colors() || (noColor != nullptr && *noColor != '\0'))

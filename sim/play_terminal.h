@@ -10,18 +10,15 @@
 
 namespace terminal {
 
-// Takes the terminal for play; false, with WHY, when another play holds it or the library
-// cannot drive it.
+// Takes the terminal for play; false, with WHY, when another play holds it or ncurses cannot.
 bool Open(std::string &why);
 // Gives the terminal back as play found it.
 void Close();
 bool Plain();
 void Size(int &columns, int &rows);
-// Draws LINES from the top left, or on a plain terminal prints them below the last screen;
-// only when they changed.
+// Draws LINES that changed from the top left (printed below the last on a plain terminal).
 void Show(const std::vector<ScreenLine> &lines);
-// Ctrl-Z: stops play's job as the terminal's own Ctrl-Z would. Empty when play stopped and
-// was resumed; otherwise why nothing happened.
+// Ctrl-Z: stops play's job as the terminal would; empty once resumed, else why it did not.
 std::string Suspend();
 // Whether play was stopped (in any way) and resumed since the last call: if so, the terminal
 // is taken again, in play's modes (a shell may have set its own meanwhile), and the next

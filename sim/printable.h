@@ -1,5 +1,4 @@
-// Text from outside pfe-sim made fit for one line of a message on a terminal: no control byte
-// reaches the terminal raw, and a long text is cut.
+// Text from outside made fit for a one-line message: control bytes escaped, long text cut.
 #pragma once
 
 #include <cstddef>

@@ -8,8 +8,7 @@
 
 #include "standin/game.h"
 
-// The grid of `print screen` unless asked otherwise: with its two border columns it fits a
-// terminal of 120 columns.
+// The grid of `print screen` by default: with its borders it fits 120 columns.
 constexpr int defaultScreenWidth = 118;
 constexpr int defaultScreenHeight = 40;
 

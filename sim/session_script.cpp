@@ -81,8 +81,7 @@ void ScriptRun::RunFrames(int count) {
     game.RunFrames(count);
 }
 
-// The module stamps key messages with GetTickCount: on the system clock (Windows) a message
-// goes out right before its frame so that the runner's own time cannot age it.
+// On the system clock (Windows) a key message goes out right before its frame, not aged.
 void ScriptRun::KeyMessage(uint32_t key, bool down) {
     if (platform::moduleReadsSystemClock)
         heldKeys.emplace_back(key, down);

@@ -41,8 +41,7 @@ constexpr uint32_t maxTaps = 1000000;
 constexpr uint32_t maxDictionaryDelay = 1000000000;
 constexpr uint32_t maxFailingCameras = 1000000000;
 
-// Reads and parses a whole script; one that cannot be read or parsed throws Failure
-// (exitBadInput) with the message "FILE:LINE: why".
+// Reads and parses a script; what cannot be throws Failure (exitBadInput): "FILE:LINE: why".
 Script ParseScriptText(const std::string &file, const std::string &text);
 Script ParseScriptFile(const std::string &file);
 
@@ -52,7 +51,6 @@ struct ScriptTally {
     std::set<std::string> exports;
 };
 
-// Plays a script against a fresh load of the module in the current directory: 0 when every
-// expectation held, 1 when one failed or the run stopped, 2 for a script error.
+// Plays a script against a fresh module in the current directory: 0 passed, 1 failed, 2 bad.
 int PlayScript(const Script &script, const ScriptOptions &options, std::ostream &out,
                std::ostream &err, ScriptTally &tally);

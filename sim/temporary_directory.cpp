@@ -52,8 +52,7 @@ std::string MakeFolder() {
 
 } // namespace
 
-// The ending signals wait while the folder is made and recorded, and while it is removed: one
-// that comes meanwhile finds the folder either recorded or gone.
+// Ending signals wait while the folder is made and removed: it is either recorded or gone.
 TemporaryDirectory::TemporaryDirectory() {
     EndingSignals::Hold(true);
     try {

@@ -1,5 +1,4 @@
-// A fresh folder in TMPDIR or /tmp for one script's run, removed with the object or (POSIX)
-// when a signal ends the process meanwhile.
+// A fresh folder for one script's run, removed with the object or by an ending signal.
 #pragma once
 
 #include <memory>

@@ -1,13 +1,10 @@
-// Colour in pfe-sim's printed output by the terminal's description (terminfo), not by
-// sequences of our own.
+// Colour in pfe-sim's printed output by the terminal's description (terminfo).
 #pragma once
 
 #include <string>
 
-// Whether the terminal on FILE_DESCRIPTOR has at least 8 colours by its description; sets up
-// the sequences ColorSequence gives.
+// Whether the terminal on FILE_DESCRIPTOR has 8 colours; sets up ColorSequence's sequences.
 bool TerminalHasColors(int fileDescriptor);
 
-// The sequence that sets COLOR (1 red ... 7 white, 8 grey), or with 0 goes back to the
-// terminal's own; empty when no terminal with colours was found.
+// The sequence that sets COLOR (1 red ... 8 grey; 0 the terminal's own), or "" without colour.
 std::string ColorSequence(int color);

@@ -29,7 +29,6 @@ std::vector<ExportItem> ReadExport(const std::string &bytes, const FeatureTable 
 // The largest file `show` reads: an export of all 54 features is about 5 KiB.
 constexpr std::size_t maxExportBytes = 64 * 1024;
 
-// `pfe-sim show FILE.xml`: checks the file and lists its features. 0 for a good file, 1 for
-// one that differs (FILE:LINE: why), 2 for one that cannot be read.
+// `pfe-sim show FILE.xml`: 0 for a good file, 1 for one that differs, 2 for one unreadable.
 int ShowExport(const std::string &file, const FeatureTable &table, std::ostream &out,
                std::ostream &err);

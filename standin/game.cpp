@@ -63,8 +63,7 @@ void Game::LoadModule(const std::string &path) {
     }
 }
 
-// The module must take back its script and its keyboard handler itself; what it leaves is
-// reported, and forgotten before its code is unmapped so that no frame or key can reach it.
+// What the module leaves registered is reported, and forgotten before its code is unmapped.
 void Game::UnloadModule() {
     if (!module)
         return;

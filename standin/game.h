@@ -22,10 +22,8 @@ class LoadedModule;
 
 struct DrawnText {
     std::string text;
-    float scaleX = 0.0f;
-    float scaleY = 0.0f;
-    float x = 0.0f;
-    float y = 0.0f;
+    float scaleX = 0.0f, scaleY = 0.0f;
+    float x = 0.0f, y = 0.0f;
 };
 
 constexpr int maxNativeArguments = 16;
@@ -48,8 +46,7 @@ enum class HostFunction {
     native
 };
 
-// A host function call made by the module's entry point or its static set-up and tear-down:
-// what the module does when it is loaded, unloaded or told of a thread event.
+// A host call of the entry point (or static set-up and tear-down): load, unload, thread events.
 struct EntryPointCall {
     HostFunction function = HostFunction::native;
     const void *module = nullptr;   // the module handle given to the script functions

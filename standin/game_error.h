@@ -1,5 +1,4 @@
-// What the stand-in refuses, in its own terms: one line saying what went wrong, and whose
-// fault it is. The tool that drives the stand-in decides what each kind means to its users.
+// What the stand-in refuses, in its own terms; its driver decides what each kind means.
 #pragma once
 
 #include <stdexcept>

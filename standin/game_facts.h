@@ -59,8 +59,7 @@ constexpr const char *poseClip = "open";
 // The type hash of the scripted camera, the one camera type the editor creates.
 constexpr uint32_t scriptedCameraType = 26379945;
 
-// The feature list: its origin and the screen-height pitch of its lines at its scale, which
-// the cursor marker steps by.
+// The feature list's origin, scale and line pitch, which the cursor marker steps by.
 constexpr float featureListScale = 0.27f;
 constexpr float featureListY = 0.06f;
 constexpr float featureRowPitch = 0.01665f;

@@ -1,12 +1,10 @@
-// Loads a fresh copy of the module and calls its entry point as the operating system does:
-// reason 1 after loading, reason 0 before unloading.
+// Loads a fresh copy of the module; its entry point gets reason 1 after load, 0 before unload.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-// The largest module file the loader takes. The module is about a megabyte (a few with the
-// sanitizers); a file far larger is not one, and would be read into memory whole for nothing.
+// The largest module file taken: about 1 MB, a few with sanitizers; larger is not a module.
 constexpr std::uintmax_t moduleSizeLimit = 64 * 1024 * 1024;
 
 class LoadedModule {

@@ -81,8 +81,7 @@ static int CopyIntoMemory(const std::string &path, const std::string &image) {
     return -1;
 }
 
-// dlopen names the copy by its descriptor: a module left mapped after dlclose keeps it, so
-// that a later copy cannot reuse the name.
+// A module left mapped after dlclose keeps its descriptor, the name dlopen knows it by.
 static void Release(void *handle, int memoryFile) {
     if (handle != nullptr)
         dlclose(handle);

@@ -26,8 +26,7 @@ static void *EntryPointOf(HMODULE module) {
     throw GameError(GameError::Kind::moduleRefused, "cannot load module " + path + ": " + why);
 }
 
-// LoadLibrary's refusals are terse: the file is first held to a regular file of a sane size
-// that starts as a DLL does.
+// LoadLibrary's refusals are terse: the file must first be a sane regular file starting as a DLL.
 static void CheckModuleFile(const std::string &path) {
     std::string image;
     std::string why;

@@ -1,5 +1,4 @@
-// The game's side of every native the module calls: decode the arguments with the host's
-// slot encodings, act on the World, write the result slots.
+// The game's side of every native: decode the slots, act on the World, write the results.
 
 #include <algorithm>
 #include <cstring>
@@ -8,8 +7,7 @@
 
 namespace {
 
-// The string arguments are read through the call record, which keeps a copy of the text: no
-// second copy is made for the world's lookups.
+// A string argument as the call record keeps it, with no second copy for lookups.
 const std::string &StringArgument(Game &game, int index) {
     game.ArgString(index);
     return game.CurrentCall().text;
