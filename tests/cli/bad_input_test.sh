@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
 # Bad input everywhere: each mistake gives its exit status and one line naming the problem.
-set -u
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 
 # The command line's mistakes are in command_line_test.cpp and cli_options_test.sh.
 # Scripts that are missing, not files, or say something wrong.

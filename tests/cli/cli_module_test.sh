@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
 # Loading the module: whatever --module names, run and play end at once with status 2 and one
 # line that names the cause, and leave nothing behind in the temporary folder.
-set -u
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 module=$(dirname "$sim")/libPedFeatureEditor.so
 
 # Every run here gets a temporary folder of its own, which must stay empty.

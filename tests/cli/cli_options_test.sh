@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
 # The command line as getopt users know it, what run reports, the values show accepts, and
 # output that cannot be written.
-set -u
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 module=$(dirname "$sim")/libPedFeatureEditor.so
 version=$(sed -n 's/^project(PedFeatureEditor VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
 

@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
 # run --temp-dir: the script's folder goes, with the exports and folders in it, when a signal
 # ends the run; the signal still ends it, with status 128 + N. Its errors name the folder.
-set -u
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 mkdir tmp
 export TMPDIR=$work/tmp
 

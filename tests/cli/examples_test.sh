@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
 # The examples a newcomer runs first: each passes, and the exports they leave read back.
-set -u
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 
 for example in "$src"/examples/*.session; do
   status=0

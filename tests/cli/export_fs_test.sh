@@ -3,13 +3,11 @@
 # namespace of its own), a chain of links as long as the system follows, a dangling link, a
 # FIFO, hard links, bits and owner, a folder that refuses new files, an ACL and an extended
 # attribute, another user's file in a shared setgid folder, and an append-only folder. The
-# earlier export is never lost, and a file keeps its links and rights. Cases the machine cannot set up (no mount namespace, no chattr, not root) are
-# skipped, saying so.
+# earlier export is never lost, and a file keeps its links and rights. Cases the machine
+# cannot set up (no mount namespace, no chattr, not root) are skipped, saying so.
 # Usage: export_fs_test.sh PFE-SIM SOURCE-TREE
 set -uo pipefail
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 export_name=Moulary_PLAYER_ZERO.xml
 # An earlier export (one row raised, 142 bytes) and a later one (two rows, 243 bytes).
 printf 'frame\ntap F7\ntap RIGHT\ntap F8\nframe\nexpect drawn "Wrote %s"\n' "$export_name" >earlier.session

@@ -5,9 +5,7 @@
 # report success, and no temporary file may be left behind.
 # Usage: export_race_test.sh PFE-SIM SOURCE-TREE
 set -uo pipefail
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 
 # Each export is flushed to disk, which costs milliseconds on a disk and nothing in memory:
 # the race runs in a memory file system when there is one, so that it reaches its thousands

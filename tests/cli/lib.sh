@@ -1,6 +1,8 @@
 # Shared by the command-line tests: a scratch directory, and checks of pfe-sim's exit status
-# and messages. The test scripts source it after setting sim (pfe-sim) and src (the tree).
-
+# and messages. A test script PFE-SIM SOURCE-TREE sources it as `. "$2/tests/cli/lib.sh"`,
+# which sets sim and src from those two (a nested shell without them keeps its own).
+set -u
+if [ $# -ge 2 ]; then sim=$1 src=$2; fi
 . "$src/tests/lib.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/pfe-cli-XXXXXX")
 chmod 755 "$work"

@@ -2,10 +2,7 @@
 # pfe-sim play keeps keys in order: typed faster than the frames run, every key that acts
 # (the game's keys, Tab and Shift-Tab, the quit keys) waits its turn behind the keys typed
 # before it, one a frame. tmux types each send-keys line at once, faster than a frame.
-set -u
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 . "$src/tests/cli/play_lib.sh"
 
 # F7 F8 q: select yourself, export, then quit; the export is written and listed on exit.

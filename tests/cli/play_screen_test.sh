@@ -4,10 +4,7 @@
 # terminal's description; names from outside escaped; a terminal too narrow or too short said
 # so rather than a grid cut or wrapped. Also: standard output must be a terminal, one play a
 # terminal, and Alt with a key (Esc and the key at once) does nothing.
-set -u
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 . "$src/tests/cli/play_lib.sh"
 
 # Standard output redirected: refused at once, in one line.

@@ -3,10 +3,7 @@
 # shown) while play is stopped, and fg takes it again (keys act without Enter, the screen
 # drawn whole); a stop of any kind is followed by the same. Every signal whose
 # default action ends the process leaves the terminal as play found it.
-set -u
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 . "$src/tests/cli/play_lib.sh"
 
 # Signals from outside, all sessions at once: the orderly ones end play with 128 + N, the

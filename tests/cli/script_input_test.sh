@@ -2,10 +2,7 @@
 # Hostile script input: files that are not regular files or are too large, numbers outside their
 # grammar, what editors put around lines, and the counts in the player's messages. Each mistake
 # ends quickly with its exit status and one line naming the problem.
-set -u
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 
 # A reader that loads a device or a huge file whole would eat the machine's memory before the
 # timeout stops it: cap the address space, except under a sanitizer, which reserves terabytes.

@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
 # run --trace: every native call by name and hash, its arguments decoded by what they are.
-set -u
-sim=$1
-src=$2
-. "$src/tests/cli/lib.sh"
+. "$2/tests/cli/lib.sh"
 
 cat >select.session <<'SESSION'
 ped 2 A_M_M_VALTOWNFOLK_01 heading 90 at 10 5 0
