@@ -72,8 +72,7 @@ std::string LearnKeys() {
     return missing;
 }
 
-// The library waits its escape delay for the rest of a sequence before it gives an Esc; a key
-// that came with the Esc is the terminal's Alt with that key, which no key of the editor has.
+// Esc alone waits out the escape delay; a key with it is Alt and that key, which no key uses.
 DecodedKey ReadKey(int waitMilliseconds) {
     wtimeout(keyPad, waitMilliseconds);
     const int code = wgetch(keyPad);

@@ -13,8 +13,7 @@ constexpr int chromeRows = 6;
 // The widest grid play draws, as --screen allows.
 constexpr int widestGrid = 1000;
 
-// The least grid width, from LAYOUT's width up to widestGrid, at which every line of every
-// text on the grid's rows stands whole within the grid's columns; 0 when none does.
+// The least grid width from LAYOUT's up to widestGrid that holds every text line whole, or 0.
 int GridWidthNeeded(const std::vector<DrawnText> &texts, const ScreenLayout &layout);
 
 // The frame's grid for a terminal of COLUMNS x ROWS, or why not; NOTE: texts scrolled past.

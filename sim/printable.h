@@ -9,8 +9,7 @@
 // The most bytes of a text a message shows before it cuts the rest off.
 constexpr std::size_t printableLength = 200;
 
-// TEXT with \n, \r and \t by name and every other control byte (and DEL) as \xNN; cut after
-// LIMIT bytes of TEXT with "..." appended.
+// TEXT with \n, \r, \t by name and other control bytes as \xNN, cut after LIMIT bytes ("...").
 std::string Printable(std::string_view text, std::size_t limit = printableLength);
 
 // "1 byte", "2 bytes".

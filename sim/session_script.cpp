@@ -1,5 +1,4 @@
-// Reader and player of session scripts. Each line is parsed into a step with its arguments
-// checked, so a malformed script is refused before any frame runs.
+// Reader and player of session scripts: every line is checked before any frame runs.
 
 #include "sim/session_script.h"
 
@@ -54,8 +53,7 @@ class ScriptRun {
     std::vector<std::pair<uint32_t, bool>> heldKeys = {};
 };
 
-// An entity spawned under the default player's handle clashes with that ped if the first
-// frame comes before a `player` command; the clash is the spawning line's, so remember it.
+// A spawn on the default player's handle clashes at the first frame without `player`: remember it.
 void ScriptRun::Spawned(int32_t handle) {
     if (handle == facts::defaultPlayerPed)
         defaultPlayerHandleLine = step->line;

@@ -1,5 +1,4 @@
-// Session scripts: a small command language that plays a session against a fresh load of
-// the module: spawn peds, aim, press keys, run frames, and check what the editor did.
+// Session scripts: spawn peds, aim, press keys, run frames and check what the editor did.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +24,7 @@ struct ScriptStep {
     std::function<void(class ScriptRun &)> run;
 };
 
-// A parsed script: its name as messages show it, the absolute folder holding it (and its
-// golden files), and a step for each line with a command.
+// A parsed script: its name as shown, its absolute folder (for golden files), its steps.
 struct Script {
     std::string file;
     std::string directory;

@@ -27,8 +27,7 @@ static void RemoveFolder(const std::string &path) {
 
 namespace {
 
-// A new folder in TMPDIR (empty counts as unset) or /tmp, by its absolute path since the run
-// changes into it. A TMPDIR that leads to no folder is an error, not a reason to go elsewhere.
+// A new folder in TMPDIR (empty is unset; one that fails is an error) or /tmp, by absolute path.
 std::string MakeFolder() {
     const char *variable = std::getenv("TMPDIR");
     const bool fromVariable = variable != nullptr && *variable != '\0';

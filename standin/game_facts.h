@@ -79,8 +79,7 @@ constexpr const char *exportItemClosing = "        </Item>";
 constexpr const char *exportClosing = "      </expressions>";
 constexpr const char *exportLineEnd = "\r\n";
 
-// The editor's status line after F8: "Wrote NAME", or, in yellow, "Cannot open NAME!" when the
-// file cannot be opened for writing and "Cannot write NAME!" when writing it fails.
+// The status after F8: "Wrote NAME", or in yellow "Cannot open NAME!" or "Cannot write NAME!".
 constexpr const char *exportWrote = "Wrote ";
 constexpr const char *exportCannotOpen = "Cannot open ";
 constexpr const char *exportCannotWrite = "Cannot write ";

@@ -27,8 +27,7 @@ static bool Within(uint64_t offset, uint64_t size, uint64_t length) {
     return offset <= length && size <= length - offset;
 }
 
-// The dynamic loader maps the segments its headers name, and a touch of one past the end of
-// the file kills the process with SIGBUS: a file its headers do not fit in is refused.
+// A file its headers do not fit in is refused: a segment past its end SIGBUSes when touched.
 static void CheckElfImage(const std::string &path, const std::string &image) {
     if (image.empty())
         Refuse(path, "it is empty");
@@ -67,8 +66,7 @@ static void CheckElfImage(const std::string &path, const std::string &image) {
                          std::to_string(length));
 }
 
-// The copy is sealed once written: nothing can change it while it is mapped. -1 when none can
-// be made (a memory file counts against ulimit -f): the module is loaded from its path.
+// The sealed copy, or -1 when none can be made (ulimit -f): the module is loaded from its path.
 static int CopyIntoMemory(const std::string &path, const std::string &image) {
     const std::string base = path.substr(path.rfind('/') + 1);
     const int descriptor = memfd_create(base.c_str(), MFD_CLOEXEC | MFD_ALLOW_SEALING);

@@ -37,8 +37,7 @@ std::string LastErrorText();
 std::string MakeTemporaryDirectory(std::string &error);
 #endif
 
-// The module stamps key messages with GetTickCount: the stand-in's virtual clock on Linux,
-// the system's own on Windows, which the runner cannot hold still.
+// GetTickCount, which stamps key messages: our virtual clock on Linux, the system's on Windows.
 #ifdef _WIN32
 constexpr bool moduleReadsSystemClock = true;
 #else

@@ -76,8 +76,7 @@ static bool ReadExactly(int descriptor, std::uintmax_t size, std::string &bytes,
     return true;
 }
 
-// The descriptor is checked, not the name: what is read is what was checked. O_NONBLOCK keeps
-// the open of a FIFO from waiting for a writer; O_NOCTTY keeps a terminal from becoming ours.
+// The descriptor is checked, not the name; O_NONBLOCK: a FIFO does not wait, O_NOCTTY: no tty.
 ReadOutcome ReadRegularFile(const std::string &name, std::uintmax_t limit, std::string &bytes,
                             std::string &why, std::uintmax_t *size) {
     bytes.clear();
