@@ -722,8 +722,10 @@ static std::string TraceArgument(char kind, uint64_t slot) {
 static void TraceCall(std::ostream &out, const NativeCallRecord &call) {
     const NativeInfo *native = FindNative(call.hash);
     const char *signature = native != nullptr ? native->arguments : nullptr;
-    char line[96];
-    std::snprintf(line, sizeof line, "frame %" PRIu64 ": %s (0x%016" PRIX64 ")", call.frame,
+    char when[32] = "unload", line[128]; // the unload's calls are made outside any frame
+    if (!call.unload)
+        std::snprintf(when, sizeof when, "frame %" PRIu64, call.frame);
+    std::snprintf(line, sizeof line, "%s: %s (0x%016" PRIX64 ")", when,
                   native != nullptr ? native->ShortName() : "?", call.hash);
     out << line;
     const std::size_t known = signature != nullptr ? std::strlen(signature) : 0;

@@ -12,9 +12,9 @@ frame
 SESSION
 "$sim" run -q --trace select.session >stdout.txt 2>stderr.txt || fail "run --trace: $(cat stderr.txt)"
 
-# Every line is one call: frame, name, hash, arguments.
-bad=$(grep -cvE '^frame [0-9]+: [A-Z_]+ \(0x[0-9A-F]{16}\)( .*)?$' stdout.txt)
-[ "$bad" -eq 0 ] || fail "$bad lines are not calls: $(grep -vE '^frame [0-9]+: ' stdout.txt | head -3)"
+# Every line is one call: frame (or the unload, outside any frame), name, hash, arguments.
+bad=$(grep -cvE '^(frame [0-9]+|unload): [A-Z_]+ \(0x[0-9A-F]{16}\)( .*)?$' stdout.txt)
+[ "$bad" -eq 0 ] || fail "$bad lines are not calls: $(grep -vE '^(frame [0-9]+|unload): ' stdout.txt | head -3)"
 [ "$(wc -l <stdout.txt)" -gt 100 ] || fail "only $(wc -l <stdout.txt) calls traced"
 # Strings as text, floats as floats, handles and ids as integers, booleans by name.
 expect_output ': _DISPLAY_TEXT (0xD79334A4BB99BAD1) "F7 to select A_M_M_VALTOWNFOLK_01", 0.45, 0.5'
@@ -25,6 +25,7 @@ expect_output ': SET_CAM_ACTIVE (0x87295BCA613800C8) 1, true'
 expect_output ': _SET_CHAR_EXPRESSION (0x5653AB26C82938CF) 2, 36277, 0.1'
 expect_output ': _SET_CHAR_EXPRESSION (0x5653AB26C82938CF) 2, 60890, 0'
 expect_output ': _DISPLAY_TEXT (0xD79334A4BB99BAD1) "->", 0.02, 0.06'
+expect_output 'unload: CLEAR_PED_TASKS_IMMEDIATELY (0xAAA34F8A7CB32098) 1000, 1, 1'
 grep -qF 'PEDEXPRESS_NECK_WIDTH = 0.10\nPEDEXPRESS_NECK_DEPTH = 0.00\n' stdout.txt ||
   fail "the feature list is not traced as one text with its line feeds"
 # Nothing known is left as raw slots: the only hex argument is the camera's type hash.
