@@ -706,13 +706,14 @@ static std::string TraceArgument(char kind, uint64_t slot) {
         return PrintableQuoted(pointer, std::string::npos);
     if (kind == 'o')
         return "&" + std::to_string(*reinterpret_cast<const int32_t *>(pointer));
-    if (kind == 'b' && low <= 1 && slot == low)
-        return low == 0 ? "false" : "true";
-    if (kind == 'f' && slot == low)
+    if (slot != low || kind == 0) // bits in the upper half, or a native we do not know
+        std::snprintf(text, sizeof text, "0x%" PRIX64, slot);
+    else if (kind == 'u')
+        std::snprintf(text, sizeof text, "0x%08" PRIX32, low);
+    else if (kind == 'f')
         std::snprintf(text, sizeof text, "%g", static_cast<double>(SlotFloat(slot)));
-    else if (kind == 'u' || kind == 0 || slot != low)
-        std::snprintf(text, sizeof text, kind == 'u' && slot == low ? "0x%08" PRIX64 : "0x%" PRIX64,
-                      slot);
+    else if (kind == 'b' && low <= 1)
+        return low == 0 ? "false" : "true";
     else // d and b unsigned, h and i signed
         return kind == 'd' || kind == 'b' ? std::to_string(low)
                                           : std::to_string(static_cast<int32_t>(low));

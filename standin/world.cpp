@@ -45,11 +45,12 @@ WorldEntity &SpawnDefaultPlayer(World &world) {
 bool World::Exists(int32_t handle) const { return entities.count(handle) != 0; }
 
 WorldEntity *World::Find(int32_t handle) {
-    return entities.count(handle) != 0 ? &entities.at(handle) : nullptr;
+    return const_cast<WorldEntity *>(static_cast<const World *>(this)->Find(handle));
 }
 
 const WorldEntity *World::Find(int32_t handle) const {
-    return const_cast<World *>(this)->Find(handle);
+    const auto found = entities.find(handle);
+    return found == entities.end() ? nullptr : &found->second;
 }
 
 void World::Remove(int32_t handle) { entities.erase(handle); }
@@ -109,7 +110,8 @@ int32_t World::CreateCamera(uint32_t type) {
 }
 
 WorldCamera *World::FindCamera(int32_t handle) {
-    return cameras.count(handle) != 0 ? &cameras.at(handle) : nullptr;
+    const auto found = cameras.find(handle);
+    return found == cameras.end() ? nullptr : &found->second;
 }
 
 void World::DestroyCamera(int32_t handle) { cameras.erase(handle); }
@@ -120,9 +122,10 @@ bool World::AnyActiveCamera() const {
 
 std::optional<float> World::FaceFeature(int32_t ped, uint32_t id) const {
     const auto features = faceFeatures.find(ped);
-    if (features == faceFeatures.end() || features->second.count(id) == 0)
+    if (features == faceFeatures.end())
         return std::nullopt;
-    return features->second.at(id);
+    const auto value = features->second.find(id);
+    return value == features->second.end() ? std::nullopt : std::optional(value->second);
 }
 
 // The offset is in the entity's own frame: rotated by its heading about the z axis.
